@@ -1,0 +1,36 @@
+// The host player's window messages, and the ids the plug-in uses on the host window.
+// Queries are sent, commands are posted; nothing else goes to the host.
+#pragma once
+
+#include <windows.h>
+
+namespace host {
+
+// Queries: SendMessageW(host, WM_USER, wParam, selector).
+constexpr LPARAM QueryPlayingState = 104;    // answers 1 playing, 3 paused, anything else stopped
+constexpr LPARAM QueryCurrentLength = 105;   // with wParam LengthInSeconds; -1 means a stream
+constexpr WPARAM LengthInSeconds = 1;
+constexpr LPARAM QueryIniPath = 334;         // answers a pointer to an ANSI path owned by the host
+constexpr LPARAM QueryDialogParent = 619;    // answers a window to centre dialogs on; 0 or 1: none
+constexpr LPARAM QueryRegisterMessage = 65536;  // wParam: a wide name; answers 0 or 1 when none
+
+constexpr LRESULT StatePlaying = 1;
+constexpr LRESULT StatePaused = 3;
+constexpr LRESULT StreamLength = -1;
+
+// Commands: PostMessageW(host, WM_COMMAND, id, 0). WM_CLOSE closes the host.
+constexpr WPARAM CommandPlay = 40045;
+constexpr WPARAM CommandPause = 40046;
+constexpr WPARAM CommandStop = 40047;
+constexpr WPARAM CommandNextTrack = 40048;
+constexpr WPARAM CommandStopWithFade = 40147;
+constexpr WPARAM CommandStopAfterCurrent = 40157;
+
+}  // namespace host
+
+// Window timers of the plug-in on the host window (no callback: they arrive as WM_TIMER).
+constexpr UINT_PTR DelayTimer = 26983;   // a rule's own delay
+constexpr UINT_PTR GraceTimer = 51104;   // a screen saver reaction, at least the grace period
+
+// Name under which the screen saver message is registered with the host or with Windows.
+constexpr wchar_t ScreenSaverMessageName[] = L"gen_corvane_screensaver";

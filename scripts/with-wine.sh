@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Runs a command inside the test environment: a private 32-bit Wine prefix under the build
+# folder, a virtual X display of its own and one persistent wineserver for the whole run.
+# Usage: scripts/with-wine.sh BUILD_DIR COMMAND [ARGS...]
+set -euo pipefail
+
+build_dir=$(realpath -m "$1"); shift
+mkdir -p "$build_dir"
+
+export WINEPREFIX="$build_dir/wineprefix"
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+xvfb_pid=""
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" >/dev/null 2>&1 || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT INT TERM
+
+# A display of our own: Xvfb picks a free number and writes it to the file.
+display_file=$(mktemp)
+Xvfb -displayfd 9 -nolisten tcp -screen 0 1280x1024x24 9>"$display_file" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 100); do
+  [ -s "$display_file" ] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || { echo "with-wine: Xvfb did not start" >&2; exit 1; }
+  sleep 0.05
+done
+export DISPLAY=":$(tr -dc 0-9 <"$display_file")"
+rm -f "$display_file"
+
+# The prefix is made once; a crash must fail a test instead of opening winedbg's dialog, and
+# unmanaged windows spare the two-second wait Wine makes at each close without a window manager.
+if [ ! -f "$WINEPREFIX/.quillary-ready" ]; then
+  rm -rf "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  wineserver -w
+  touch "$WINEPREFIX/.quillary-ready"
+fi
+
+wineserver -p
+"$@"

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# The folders are the architecture: support/ includes nothing of ours, reactions/ never
+# reaches into ui/, and neither the plug-in nor the workbench includes the tests.
+set -uo pipefail
+root="$1"
+cd "$root"
+status=0
+check() {  # folder, forbidden include pattern, reason
+  local hits
+  hits=$(grep -rnE "#include \"($2)" "$1" --include='*.h' --include='*.cpp' --include='*.rc' 2>/dev/null)
+  if [ -n "$hits" ]; then
+    echo "FAIL: $3" >&2
+    echo "$hits" >&2
+    status=1
+  fi
+}
+check support 'plugin/|reactions/|ui/|tools/|tests/' "support/ must not include the project's other folders"
+check reactions 'ui/|tools/|tests/' "reactions/ must not include ui/, tools/ or tests/"
+check ui 'tools/|tests/' "ui/ must not include tools/ or tests/"
+check plugin 'tools/|tests/' "plugin/ must not include tools/ or tests/"
+check tools 'tests/|plugin/|reactions/|ui/|support/' "the workbench uses only the DLL, never the plug-in's code or the tests"
+[ $status -eq 0 ] && echo "layering ok"
+exit $status

@@ -1,0 +1,124 @@
+#include "tests/common/test_support.h"
+
+#include <shellapi.h>
+
+namespace testing_support {
+
+std::wstring PluginDllPath() { return standin::ProgramFolder() + L"gen_corvane.dll"; }
+
+TempFolder::TempFolder() {
+  wchar_t base[MAX_PATH];
+  GetTempPathW(MAX_PATH, base);
+  static unsigned counter = 0;
+  for (;;) {
+    wchar_t name[MAX_PATH];
+    swprintf(name, MAX_PATH, L"%lsquillary-%lu-%lu-%u", base, GetCurrentProcessId(), GetTickCount(), ++counter);
+    if (CreateDirectoryW(name, nullptr)) {
+      path_ = name;
+      return;
+    }
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return;
+  }
+}
+
+TempFolder::~TempFolder() {
+  if (path_.empty()) return;
+  std::wstring from = path_;
+  from.push_back(L'\0');  // SHFileOperation takes a double-terminated list
+  SHFILEOPSTRUCTW op = {};
+  op.wFunc = FO_DELETE;
+  op.pFrom = from.c_str();
+  op.fFlags = FOF_NO_UI;
+  SHFileOperationW(&op);
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(f);
+  return ok && written == bytes.size();
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return std::string();
+  std::string bytes;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(f, buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
+  CloseHandle(f);
+  return bytes;
+}
+
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ToAnsi(const std::wstring& text) {
+  int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string out(n > 0 ? n - 1 : 0, '\0');
+  if (n > 1) WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
+  return out;
+}
+
+std::wstring ToWide(const std::string& text) {
+  int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring out(n > 0 ? n - 1 : 0, L'\0');
+  if (n > 1) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &out[0], n);
+  return out;
+}
+
+ScopedRegistryValue::ScopedRegistryValue(HKEY root, const std::wstring& key, const std::wstring& name)
+    : root_(root), key_(key), name_(name) {
+  HKEY k;
+  if (RegOpenKeyExW(root_, key_.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS) return;
+  DWORD size = 0;
+  if (RegQueryValueExW(k, name_.c_str(), nullptr, &old_type_, nullptr, &size) == ERROR_SUCCESS) {
+    old_data_.resize(size);
+    if (RegQueryValueExW(k, name_.c_str(), nullptr, &old_type_, old_data_.data(), &size) == ERROR_SUCCESS) {
+      had_value_ = true;
+      old_data_.resize(size);
+    }
+  }
+  RegCloseKey(k);
+}
+
+ScopedRegistryValue::~ScopedRegistryValue() {
+  if (had_value_) {
+    SetRaw(old_type_, old_data_.data(), static_cast<DWORD>(old_data_.size()));
+  } else {
+    Remove();
+  }
+}
+
+bool ScopedRegistryValue::SetString(const std::wstring& text) {
+  return SetRaw(REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+bool ScopedRegistryValue::SetRaw(DWORD type, const void* data, DWORD size) {
+  HKEY k;
+  if (RegCreateKeyExW(root_, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr) != ERROR_SUCCESS)
+    return false;
+  LONG r = RegSetValueExW(k, name_.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+  RegCloseKey(k);
+  return r == ERROR_SUCCESS;
+}
+
+bool ScopedRegistryValue::Remove() {
+  HKEY k;
+  if (RegOpenKeyExW(root_, key_.c_str(), 0, KEY_SET_VALUE, &k) != ERROR_SUCCESS) return true;
+  LONG r = RegDeleteValueW(k, name_.c_str());
+  RegCloseKey(k);
+  return r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND;
+}
+
+ResourceCounts CurrentResourceCounts() {
+  ResourceCounts c;
+  GetProcessHandleCount(GetCurrentProcess(), &c.handles);
+  c.gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  c.user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+  return c;
+}
+
+}  // namespace testing_support

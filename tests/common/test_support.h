@@ -1,0 +1,84 @@
+// Helpers shared by the tests: the stand-in host fixture, temporary folders and files,
+// registry values that a test sets and takes away again, and the shipped DLL.
+//
+// Classes in this file:
+//   HostTest          - fixture with a stand-in host window on the test's thread.
+//   TempFolder        - a fresh folder under %TEMP%, removed with its contents.
+//   ScopedRegistryValue - writes one registry value and restores the previous state.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tools/standin/plugin_loader.h"
+#include "tools/standin/standin_host.h"
+
+namespace testing_support {
+
+// Path of the built gen_corvane.dll (it lies beside the test programs).
+std::wstring PluginDllPath();
+
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::wstring& Path() const { return path_; }
+  // Path of a file in the folder.
+  std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+ private:
+  std::wstring path_;
+};
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadFileBytes(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+
+std::string ToAnsi(const std::wstring& text);
+std::wstring ToWide(const std::string& text);
+
+// Sets a value (or, with no data, removes it) and puts back what was there before.
+class ScopedRegistryValue {
+ public:
+  ScopedRegistryValue(HKEY root, const std::wstring& key, const std::wstring& name);
+  ~ScopedRegistryValue();
+  ScopedRegistryValue(const ScopedRegistryValue&) = delete;
+  ScopedRegistryValue& operator=(const ScopedRegistryValue&) = delete;
+
+  bool SetString(const std::wstring& text);
+  bool SetRaw(DWORD type, const void* data, DWORD size);
+  bool Remove();
+
+ private:
+  HKEY root_;
+  std::wstring key_;
+  std::wstring name_;
+  bool had_value_ = false;
+  DWORD old_type_ = 0;
+  std::vector<BYTE> old_data_;
+};
+
+// Handles, GDI objects and user objects of this process, for leak checks.
+struct ResourceCounts {
+  DWORD handles = 0;
+  DWORD gdi = 0;
+  DWORD user = 0;
+};
+ResourceCounts CurrentResourceCounts();
+
+}  // namespace testing_support
+
+// A stand-in host window on the test's own thread.
+class HostTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(host.Create()) << "no host window (is a display up?)"; }
+  void TearDown() override { host.Destroy(); }
+
+  standin::StandInHost host;
+};

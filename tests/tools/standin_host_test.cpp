@@ -1,0 +1,141 @@
+// The stand-in host must answer and record exactly what the plug-in relies on, or every
+// test built on it would pass for the wrong reason.
+#include "tests/common/test_support.h"
+
+#include <wtsapi32.h>
+
+using standin::HostEvent;
+namespace proto = standin::proto;
+
+namespace {
+
+LRESULT Query(HWND host, WPARAM wParam, LPARAM selector) { return SendMessageW(host, WM_USER, wParam, selector); }
+
+}  // namespace
+
+TEST_F(HostTest, WindowHasThePlayersClass) {
+  wchar_t name[64] = {};
+  GetClassNameW(host.Window(), name, 64);
+  EXPECT_STREQ(L"Winamp v1.x", name);
+  EXPECT_TRUE(IsWindowUnicode(host.Window()));
+  EXPECT_EQ(host.Window(), FindWindowW(L"Winamp v1.x", nullptr));
+}
+
+TEST_F(HostTest, AnswersPlayingStateAndLength) {
+  for (int state : {proto::Stopped, proto::Playing, proto::Paused}) {
+    host.SetPlayState(state);
+    EXPECT_EQ(state, Query(host.Window(), 0, proto::QueryPlayingState));
+  }
+  host.SetLength(215);
+  EXPECT_EQ(215, Query(host.Window(), 1, proto::QueryLength));
+  host.SetLength(-1);
+  EXPECT_EQ(-1, Query(host.Window(), 1, proto::QueryLength));
+  EXPECT_EQ(2u, host.CountQueries(proto::QueryLength));
+  EXPECT_EQ(3u, host.CountQueries(proto::QueryPlayingState));
+}
+
+TEST_F(HostTest, AnswersIniPathAsAnsiOrNull) {
+  host.SetIniPath("C:\\Programme\\Winamp\\winamp.ini");
+  auto* path = reinterpret_cast<const char*>(Query(host.Window(), 0, proto::QueryIniPath));
+  ASSERT_NE(nullptr, path);
+  EXPECT_STREQ("C:\\Programme\\Winamp\\winamp.ini", path);
+  host.SetIniPathAnswerNull(true);
+  EXPECT_EQ(0, Query(host.Window(), 0, proto::QueryIniPath));
+}
+
+TEST_F(HostTest, AnswersDialogParent) {
+  EXPECT_EQ(0, Query(host.Window(), 0, proto::QueryDialogParent));
+  host.SetDialogParentAnswer(reinterpret_cast<LRESULT>(host.Window()));
+  EXPECT_EQ(reinterpret_cast<LRESULT>(host.Window()), Query(host.Window(), 0, proto::QueryDialogParent));
+}
+
+TEST_F(HostTest, AssignsOneSelectorPerNameLikeThePlayer) {
+  LRESULT a = Query(host.Window(), reinterpret_cast<WPARAM>(L"gen_corvane_screensaver"), proto::QueryRegisterMessage);
+  LRESULT b = Query(host.Window(), reinterpret_cast<WPARAM>(L"another_name"), proto::QueryRegisterMessage);
+  LRESULT again = Query(host.Window(), reinterpret_cast<WPARAM>(L"gen_corvane_screensaver"), proto::QueryRegisterMessage);
+  EXPECT_EQ(65537, a);
+  EXPECT_EQ(65538, b);
+  EXPECT_EQ(a, again);
+
+  for (LRESULT none : {0, 1}) {
+    host.SetMessageSelectorAnswer(none);
+    EXPECT_EQ(none, Query(host.Window(), reinterpret_cast<WPARAM>(L"x"), proto::QueryRegisterMessage));
+  }
+}
+
+TEST_F(HostTest, RecordsPostedCommandsAndCloseInOrder) {
+  PostMessageW(host.Window(), WM_COMMAND, proto::Stop, 0);
+  PostMessageW(host.Window(), WM_COMMAND, proto::NextTrack, 0);
+  PostMessageW(host.Window(), WM_CLOSE, 0, 0);
+  PostMessageW(host.Window(), WM_COMMAND, proto::Play, 0);
+  ASSERT_TRUE(host.WaitForCommands(4, 2000));
+  EXPECT_EQ((std::vector<unsigned>{40047, 40048, standin::CloseCommand, 40045}), host.Commands());
+  EXPECT_TRUE(IsWindow(host.Window())) << "WM_CLOSE is only recorded unless asked otherwise";
+}
+
+TEST_F(HostTest, CloseDestroysTheWindowWhenAsked) {
+  host.SetCloseDestroysWindow(true);
+  HWND window = host.Window();
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(host.PumpUntil([&] { return !IsWindow(window); }, 2000));
+  EXPECT_EQ(nullptr, host.Window());
+}
+
+TEST_F(HostTest, SimulatesThePlayersCommands) {
+  host.SetSimulation(true);
+  struct Step {
+    WPARAM command;
+    int before;
+    int after;
+  } steps[] = {
+      {proto::Pause, proto::Playing, proto::Paused},  {proto::Pause, proto::Paused, proto::Playing},
+      {proto::Pause, proto::Stopped, proto::Stopped}, {proto::Play, proto::Paused, proto::Playing},
+      {proto::Play, proto::Stopped, proto::Playing},  {proto::Stop, proto::Playing, proto::Stopped},
+      {proto::StopWithFade, proto::Playing, proto::Stopped},
+  };
+  for (const Step& s : steps) {
+    host.SetPlayState(s.before);
+    SendMessageW(host.Window(), WM_COMMAND, s.command, 0);
+    EXPECT_EQ(s.after, host.PlayState()) << "command " << s.command << " from state " << s.before;
+  }
+  SendMessageW(host.Window(), WM_COMMAND, proto::StopAfterCurrent, 0);
+  EXPECT_TRUE(host.StopAfterCurrentArmed());
+  int track = host.TrackNumber();
+  SendMessageW(host.Window(), WM_COMMAND, proto::NextTrack, 0);
+  EXPECT_EQ(track + 1, host.TrackNumber());
+}
+
+TEST_F(HostTest, RecordsSessionChangesTimersAndRegisteredMessages) {
+  UINT registered = RegisterWindowMessageW(L"quillary_test_message");
+  SendMessageW(host.Window(), WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 1);
+  SendMessageW(host.Window(), WM_TIMER, 777, 0);
+  SendMessageW(host.Window(), registered, 0, 0);
+  EXPECT_EQ(1u, host.CountEvents(HostEvent::Kind::SessionChange));
+  EXPECT_EQ(1u, host.CountEvents(HostEvent::Kind::Timer));
+  EXPECT_EQ(1u, host.CountEvents(HostEvent::Kind::Registered));
+  EXPECT_EQ(static_cast<WPARAM>(WTS_SESSION_LOCK), host.Events()[0].wParam);
+}
+
+TEST_F(HostTest, ScheduledTasksRunInOrderAndPumpingIsBounded) {
+  std::vector<int> order;
+  host.After(60, [&] { order.push_back(2); });
+  host.After(20, [&] { order.push_back(1); });
+  EXPECT_TRUE(host.PumpUntil([&] { return order.size() == 2; }, 2000));
+  EXPECT_EQ((std::vector<int>{1, 2}), order);
+  EXPECT_EQ(0u, host.CountEvents(HostEvent::Kind::Timer)) << "the host's own tasks are not recorded";
+
+  double start = host.Now();
+  EXPECT_FALSE(host.PumpUntil([] { return false; }, 100));
+  double waited = host.Now() - start;
+  EXPECT_GE(waited, 0.09);
+  EXPECT_LT(waited, 1.0);
+}
+
+TEST_F(HostTest, MessageHandlerAnswersOtherMessages) {
+  host.SetMessageHandler([](UINT message, WPARAM, LPARAM, LRESULT* result) {
+    if (message != WM_APP + 5) return false;
+    *result = 4242;
+    return true;
+  });
+  EXPECT_EQ(4242, SendMessageW(host.Window(), WM_APP + 5, 0, 0));
+}

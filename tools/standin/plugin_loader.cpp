@@ -1,0 +1,63 @@
+#include "tools/standin/plugin_loader.h"
+
+#include <cstdio>
+
+namespace standin {
+
+PluginLoader::~PluginLoader() { Unload(); }
+
+bool PluginLoader::Load(const std::wstring& path) {
+  Unload();
+  error_.clear();
+  module_ = LoadLibraryW(path.c_str());
+  if (!module_) {
+    char text[64];
+    std::snprintf(text, sizeof(text), "LoadLibraryW failed with error %lu", GetLastError());
+    error_ = text;
+    return false;
+  }
+  using GetHeader = PluginDescriptor*(__cdecl*)();
+  auto get = reinterpret_cast<GetHeader>(reinterpret_cast<void*>(GetProcAddress(module_, PluginExportName)));
+  descriptor_ = get ? get() : nullptr;
+  if (!descriptor_ || descriptor_->version != AcceptedHeaderVersion) {
+    error_ = get ? "the plug-in's header version is not 0x10" : "the DLL has no winampGetGeneralPurposePlugin export";
+    Unload();
+    return false;
+  }
+  return true;
+}
+
+int PluginLoader::Init(HWND host_window) {
+  if (!descriptor_) return -1;
+  descriptor_->hwndParent = host_window;
+  descriptor_->hDllInstance = module_;
+  int result = descriptor_->init();
+  if (result != 0) Unload();
+  return result;
+}
+
+void PluginLoader::Config() {
+  if (descriptor_) descriptor_->config();
+}
+
+void PluginLoader::Quit() {
+  if (descriptor_) descriptor_->quit();
+}
+
+void PluginLoader::Unload() {
+  descriptor_ = nullptr;
+  if (module_) {
+    FreeLibrary(module_);
+    module_ = nullptr;
+  }
+}
+
+std::wstring ProgramFolder() {
+  wchar_t path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path, n);
+  size_t slash = folder.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash + 1);
+}
+
+}  // namespace standin

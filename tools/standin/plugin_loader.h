@@ -1,0 +1,59 @@
+// Loads a general-purpose plug-in DLL the way the host player does: the export, the
+// header version, hwndParent and hDllInstance, then init; config and quit on request.
+//
+// Classes in this file:
+//   PluginLoader  - one loaded plug-in DLL.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace standin {
+
+// The descriptor as the host sees it (the plug-in's side declares its own).
+struct PluginDescriptor {
+  int version;
+  const char* description;
+  int(__cdecl* init)();
+  void(__cdecl* config)();
+  void(__cdecl* quit)();
+  HWND hwndParent;
+  HINSTANCE hDllInstance;
+};
+
+constexpr int AcceptedHeaderVersion = 0x10;
+constexpr char PluginExportName[] = "winampGetGeneralPurposePlugin";
+
+class PluginLoader {
+ public:
+  PluginLoader() = default;
+  ~PluginLoader();
+  PluginLoader(const PluginLoader&) = delete;
+  PluginLoader& operator=(const PluginLoader&) = delete;
+
+  // LoadLibraryW and the export; false (with Error() set) when the DLL is no plug-in.
+  bool Load(const std::wstring& path);
+  // Fills hwndParent and hDllInstance and calls init. A result other than 0 makes the
+  // host free the DLL at once, as the player does.
+  int Init(HWND host_window);
+  void Config();
+  void Quit();
+  // FreeLibrary, without calling quit (callers choose the order, as the player's exits do).
+  void Unload();
+
+  bool Loaded() const { return module_ != nullptr; }
+  HMODULE Module() const { return module_; }
+  PluginDescriptor* Descriptor() const { return descriptor_; }
+  const std::string& Error() const { return error_; }
+
+ private:
+  HMODULE module_ = nullptr;
+  PluginDescriptor* descriptor_ = nullptr;
+  std::string error_;
+};
+
+// The folder of the running program, with a trailing backslash.
+std::wstring ProgramFolder();
+
+}  // namespace standin

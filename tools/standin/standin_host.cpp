@@ -1,0 +1,268 @@
+#include "tools/standin/standin_host.h"
+
+#include <wtsapi32.h>
+
+#include <utility>
+
+namespace standin {
+
+namespace {
+
+bool IsRegisteredMessage(UINT message) { return message >= 0xC000 && message <= 0xFFFF; }
+
+}  // namespace
+
+StandInHost::StandInHost() {
+  QueryPerformanceFrequency(&frequency_);
+  QueryPerformanceCounter(&start_);
+}
+
+StandInHost::~StandInHost() { Destroy(); }
+
+bool StandInHost::Create(HINSTANCE instance, bool visible, const wchar_t* title) {
+  if (window_) return true;
+  if (!instance) instance = GetModuleHandleW(nullptr);
+
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof(wc);
+  if (!GetClassInfoExW(instance, HostWindowClass, &wc)) {
+    wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = HostWindowClass;
+    if (!RegisterClassExW(&wc)) return false;
+  }
+
+  QueryPerformanceCounter(&start_);
+  DWORD style = visible ? (WS_OVERLAPPEDWINDOW | WS_VISIBLE) : WS_OVERLAPPED;
+  window_ = CreateWindowExW(0, HostWindowClass, title, style, CW_USEDEFAULT, CW_USEDEFAULT, 480, 360,
+                            nullptr, nullptr, instance, this);
+  return window_ != nullptr;
+}
+
+void StandInHost::Destroy() {
+  if (!window_) return;
+  HWND window = window_;
+  for (auto& task : tasks_) KillTimer(window, task.first);
+  tasks_.clear();
+  DestroyWindow(window);  // WM_NCDESTROY clears window_
+  window_ = nullptr;
+}
+
+void StandInHost::SetIniPath(const std::string& ansi_path) {
+  ini_path_ = ansi_path;
+  ini_null_ = false;
+}
+
+void StandInHost::SetMessageSelectorAnswer(LRESULT fixed_answer) {
+  fixed_selector_ = true;
+  selector_answer_ = fixed_answer;
+}
+
+void StandInHost::UseAssignedMessageSelectors() { fixed_selector_ = false; }
+
+std::vector<unsigned> StandInHost::Commands() const {
+  std::vector<unsigned> commands;
+  for (const HostEvent& e : events_) {
+    if (e.kind == HostEvent::Kind::Command) commands.push_back(LOWORD(e.wParam));
+    if (e.kind == HostEvent::Kind::Close) commands.push_back(CloseCommand);
+  }
+  return commands;
+}
+
+size_t StandInHost::CountQueries(LPARAM selector) const {
+  size_t n = 0;
+  for (const HostEvent& e : events_) {
+    if (e.kind == HostEvent::Kind::Query && e.lParam == selector) ++n;
+  }
+  return n;
+}
+
+size_t StandInHost::CountEvents(HostEvent::Kind kind) const {
+  size_t n = 0;
+  for (const HostEvent& e : events_) {
+    if (e.kind == kind) ++n;
+  }
+  return n;
+}
+
+double StandInHost::Now() const {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart - start_.QuadPart) / static_cast<double>(frequency_.QuadPart);
+}
+
+bool StandInHost::PumpPending() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for the owner's own loop
+      return false;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return true;
+}
+
+bool StandInHost::PumpUntil(const std::function<bool()>& done, DWORD timeout_ms) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (!PumpPending()) return done();
+    if (done()) return true;
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= timeout_ms) return done();
+    // Wake for any message, including posted ones and timers; a short cap keeps
+    // conditions that change without a message (another thread's work) noticed.
+    DWORD wait = timeout_ms - elapsed;
+    if (wait > 10) wait = 10;
+    MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  }
+}
+
+void StandInHost::PumpFor(DWORD ms) {
+  PumpUntil([] { return false; }, ms);
+}
+
+bool StandInHost::WaitForCommands(size_t count, DWORD timeout_ms) {
+  return PumpUntil([&] { return Commands().size() >= count; }, timeout_ms);
+}
+
+UINT_PTR StandInHost::After(DWORD ms, std::function<void()> task) {
+  UINT_PTR id = next_task_id_;
+  next_task_id_ = next_task_id_ >= LastTaskTimer ? FirstTaskTimer : next_task_id_ + 1;
+  tasks_[id] = std::move(task);
+  SetTimer(window_, id, ms ? ms : 1, nullptr);
+  return id;
+}
+
+LRESULT CALLBACK StandInHost::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    static_cast<StandInHost*>(cs->lpCreateParams)->window_ = hwnd;
+  }
+  auto* self = reinterpret_cast<StandInHost*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    if (self) self->window_ = nullptr;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+  return self->Handle(message, wParam, lParam);
+}
+
+LRESULT StandInHost::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_TIMER && wParam >= FirstTaskTimer && wParam <= LastTaskTimer) {
+    KillTimer(window_, wParam);
+    auto it = tasks_.find(wParam);
+    if (it != tasks_.end()) {
+      std::function<void()> task = std::move(it->second);
+      tasks_.erase(it);
+      task();
+    }
+    return 0;
+  }
+
+  LRESULT result = 0;
+  if (handler_ && handler_(message, wParam, lParam, &result)) {
+    // A test's own answer; still recorded below when the message is one we track.
+    if (message == WM_USER) Record(HostEvent::Kind::Query, message, wParam, lParam, result);
+    if (message == WM_TIMER) Record(HostEvent::Kind::Timer, message, wParam, lParam, result);
+    if (message == WM_WTSSESSION_CHANGE) Record(HostEvent::Kind::SessionChange, message, wParam, lParam, result);
+    if (IsRegisteredMessage(message)) Record(HostEvent::Kind::Registered, message, wParam, lParam, result);
+    return result;
+  }
+
+  switch (message) {
+    case WM_USER:
+      result = AnswerQuery(wParam, lParam);
+      Record(HostEvent::Kind::Query, message, wParam, lParam, result);
+      return result;
+    case WM_COMMAND:
+      Record(HostEvent::Kind::Command, message, wParam, lParam, 0);
+      if (simulate_) Simulate(LOWORD(wParam));
+      return 0;
+    case WM_CLOSE:
+      Record(HostEvent::Kind::Close, message, wParam, lParam, 0);
+      if (close_destroys_) DestroyWindow(window_);
+      return 0;
+    case WM_WTSSESSION_CHANGE:
+      Record(HostEvent::Kind::SessionChange, message, wParam, lParam, 0);
+      return 0;
+    case WM_TIMER:
+      Record(HostEvent::Kind::Timer, message, wParam, lParam, 0);
+      return 0;
+    default:
+      break;
+  }
+  if (IsRegisteredMessage(message)) {
+    Record(HostEvent::Kind::Registered, message, wParam, lParam, 0);
+    return 0;
+  }
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+LRESULT StandInHost::AnswerQuery(WPARAM wParam, LPARAM lParam) {
+  switch (lParam) {
+    case proto::QueryPlayingState:
+      return play_state_;
+    case proto::QueryLength:
+      // The player answers the length in seconds for wParam 1 only.
+      return wParam == 1 ? length_ : static_cast<LRESULT>(length_) * 1000;
+    case proto::QueryIniPath:
+      return ini_null_ ? 0 : reinterpret_cast<LRESULT>(ini_path_.c_str());
+    case proto::QueryDialogParent:
+      return dialog_parent_;
+    case proto::QueryRegisterMessage: {
+      if (fixed_selector_) return selector_answer_;
+      const wchar_t* name = reinterpret_cast<const wchar_t*>(wParam);
+      if (!name) return 0;
+      auto it = selectors_.find(name);
+      if (it != selectors_.end()) return it->second;
+      LRESULT id = proto::FirstMessageSelector + static_cast<LRESULT>(selectors_.size());
+      selectors_[name] = id;
+      return id;
+    }
+    default:
+      return 0;
+  }
+}
+
+void StandInHost::Simulate(WPARAM command) {
+  switch (command) {
+    case proto::Play:  // resumes when paused, (re)starts otherwise
+      play_state_ = proto::Playing;
+      break;
+    case proto::Pause:  // toggles between playing and paused; nothing when stopped
+      if (play_state_ == proto::Playing) {
+        play_state_ = proto::Paused;
+      } else if (play_state_ == proto::Paused) {
+        play_state_ = proto::Playing;
+      }
+      break;
+    case proto::Stop:
+    case proto::StopWithFade:  // the player fades inside its own handler, then stops
+      play_state_ = proto::Stopped;
+      break;
+    case proto::NextTrack:
+      ++track_;
+      break;
+    case proto::StopAfterCurrent:
+      stop_after_current_ = !stop_after_current_;
+      break;
+    default:
+      break;
+  }
+}
+
+void StandInHost::Record(HostEvent::Kind kind, UINT message, WPARAM wParam, LPARAM lParam, LRESULT answer) {
+  HostEvent e{kind, message, wParam, lParam, answer, Now()};
+  events_.push_back(e);
+  if (observer_) observer_(e);
+}
+
+}  // namespace standin

@@ -1,0 +1,158 @@
+// A stand-in for the host player: a window of class "Winamp v1.x" that answers the host's
+// queries and records the commands it receives. The tests and the workbench share it.
+//
+// Classes in this file:
+//   StandInHost  - the host window, its answers, its records and message pumping.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+// The host's side of its window protocol, as the player defines it.
+namespace proto {
+constexpr LPARAM QueryPlayingState = 104;
+constexpr LPARAM QueryLength = 105;
+constexpr LPARAM QueryIniPath = 334;
+constexpr LPARAM QueryDialogParent = 619;
+constexpr LPARAM QueryRegisterMessage = 65536;
+
+constexpr WPARAM Play = 40045;
+constexpr WPARAM Pause = 40046;
+constexpr WPARAM Stop = 40047;
+constexpr WPARAM NextTrack = 40048;
+constexpr WPARAM StopWithFade = 40147;
+constexpr WPARAM StopAfterCurrent = 40157;
+
+constexpr int Stopped = 0;
+constexpr int Playing = 1;
+constexpr int Paused = 3;
+
+// First id the player hands out for a registered message name.
+constexpr LRESULT FirstMessageSelector = 65537;
+}  // namespace proto
+
+// In the command record WM_CLOSE stands as this value; command ids never are this small.
+constexpr unsigned CloseCommand = WM_CLOSE;
+
+constexpr wchar_t HostWindowClass[] = L"Winamp v1.x";
+
+struct HostEvent {
+  enum class Kind {
+    Query,          // WM_USER: a query (or a message the plug-in posted to itself there)
+    Command,        // WM_COMMAND
+    Close,          // WM_CLOSE
+    SessionChange,  // WM_WTSSESSION_CHANGE
+    Timer,          // WM_TIMER other than the host's own scheduled tasks
+    Registered,     // a registered window message (0xC000 to 0xFFFF)
+  };
+  Kind kind;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  LRESULT answer;   // what the host returned
+  double seconds;   // since the host window was created
+};
+
+class StandInHost {
+ public:
+  StandInHost();
+  ~StandInHost();
+  StandInHost(const StandInHost&) = delete;
+  StandInHost& operator=(const StandInHost&) = delete;
+
+  // Creates the host window on the calling thread. A visible window gets a caption and a
+  // frame; otherwise it is a hidden top-level window, which is all a plug-in needs.
+  bool Create(HINSTANCE instance = nullptr, bool visible = false, const wchar_t* title = L"Winamp");
+  void Destroy();
+  HWND Window() const { return window_; }
+
+  // --- Answers ---------------------------------------------------------------------------
+  void SetPlayState(int state) { play_state_ = state; }
+  int PlayState() const { return play_state_; }
+  // Length in seconds of the current item for query 105; -1 makes it a stream.
+  void SetLength(int seconds) { length_ = seconds; }
+  int Length() const { return length_; }
+  // The ANSI path answered to query 334. SetIniPathAnswerNull makes the host answer 0.
+  void SetIniPath(const std::string& ansi_path);
+  void SetIniPathAnswerNull(bool null_answer) { ini_null_ = null_answer; }
+  const std::string& IniPath() const { return ini_path_; }
+  // Answer to query 619 (0 means none, as the player answers without its preferences open).
+  void SetDialogParentAnswer(LRESULT answer) { dialog_parent_ = answer; }
+  // Answer to query 65536. By default the host behaves as the player: one id per name,
+  // counting up from 65537. A fixed answer (0 and 1 mean "none") replaces that.
+  void SetMessageSelectorAnswer(LRESULT fixed_answer);
+  void UseAssignedMessageSelectors();
+  // With simulation on, commands change the playing state as the player would.
+  void SetSimulation(bool on) { simulate_ = on; }
+  // With this on, WM_CLOSE destroys the window as the player does; off, it is only recorded.
+  void SetCloseDestroysWindow(bool on) { close_destroys_ = on; }
+  int TrackNumber() const { return track_; }
+  bool StopAfterCurrentArmed() const { return stop_after_current_; }
+
+  // An extra answer for any message: return true and set *result to take the message.
+  using MessageHandler = std::function<bool(UINT, WPARAM, LPARAM, LRESULT*)>;
+  void SetMessageHandler(MessageHandler handler) { handler_ = std::move(handler); }
+
+  // --- Records ---------------------------------------------------------------------------
+  const std::vector<HostEvent>& Events() const { return events_; }
+  // WM_COMMAND ids in order of arrival, with CloseCommand for each WM_CLOSE.
+  std::vector<unsigned> Commands() const;
+  size_t CountQueries(LPARAM selector) const;
+  size_t CountEvents(HostEvent::Kind kind) const;
+  void ClearRecords() { events_.clear(); }
+  // Called for every recorded event as it happens (the workbench logs through it).
+  void SetObserver(std::function<void(const HostEvent&)> observer) { observer_ = std::move(observer); }
+  // Seconds since the window was created.
+  double Now() const;
+
+  // --- Running ---------------------------------------------------------------------------
+  // Dispatches every message waiting on this thread; false once WM_QUIT was seen.
+  bool PumpPending();
+  // Pumps messages until done() holds or the time runs out; returns done().
+  bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms);
+  void PumpFor(DWORD ms);
+  bool WaitForCommands(size_t count, DWORD timeout_ms);
+  // Runs task on this thread after ms, from a timer on the host window, so it also runs
+  // inside modal loops (a dialog the plug-in shows). Returns the timer id.
+  UINT_PTR After(DWORD ms, std::function<void()> task);
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT AnswerQuery(WPARAM wParam, LPARAM lParam);
+  void Simulate(WPARAM command);
+  void Record(HostEvent::Kind kind, UINT message, WPARAM wParam, LPARAM lParam, LRESULT answer);
+
+  HWND window_ = nullptr;
+  int play_state_ = proto::Stopped;
+  int length_ = 215;
+  std::string ini_path_;
+  bool ini_null_ = false;
+  LRESULT dialog_parent_ = 0;
+  bool fixed_selector_ = false;
+  LRESULT selector_answer_ = 0;
+  std::map<std::wstring, LRESULT> selectors_;
+  bool simulate_ = false;
+  bool close_destroys_ = false;
+  int track_ = 1;
+  bool stop_after_current_ = false;
+  MessageHandler handler_;
+  std::vector<HostEvent> events_;
+  std::function<void(const HostEvent&)> observer_;
+  std::map<UINT_PTR, std::function<void()>> tasks_;
+  UINT_PTR next_task_id_ = FirstTaskTimer;
+  LARGE_INTEGER start_{};
+  LARGE_INTEGER frequency_{};
+
+  // The host's own scheduled tasks use timer ids from here on; the plug-in's are far away.
+  static constexpr UINT_PTR FirstTaskTimer = 0x1000;
+  static constexpr UINT_PTR LastTaskTimer = 0x1FFF;
+};
+
+}  // namespace standin
