@@ -9,6 +9,7 @@ packages=(
   wine wine32:i386
   xvfb xauth
   googletest
+  nsis
 )
 
 missing=()

@@ -1,0 +1,21 @@
+// Turns one rule into host commands, at once or when its reaction timer expires, and
+// remembers whether the plug-in itself interrupted playback. Runs on the host's
+// user-interface thread; every call takes the host window.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "reactions/reaction_settings.h"
+
+void ApplyRule(const EventReaction& rule, HWND host);
+void ExecuteAction(int32_t delay, HWND host, int32_t action, bool stop_paused_stream);
+bool ArmReactionTimer(int32_t delay, int32_t action, HWND host);
+void CancelReactionTimers(HWND host);
+// The expiry of DelayTimer.
+void OnDelayTimer(HWND host);
+
+int32_t QueryPlayingState(HWND host);
+bool CurrentItemIsStream(HWND host);
+bool MayStartPlayback();

@@ -1,0 +1,26 @@
+// The screen saver watch's worker: asks Windows once a second whether the screen saver
+// runs and, while it does, posts the screen saver message to the host window.
+//
+// Classes in this file:
+//   CPollingThread  - the worker, on CWin32Thread.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "support/win32_thread.h"
+
+class CPollingThread : public CWin32Thread {
+ public:
+  CPollingThread(HWND host_window, int32_t host_selector, UINT registered_message);
+  ~CPollingThread() override;
+
+  void Run() override;
+  void PostScreenSaverMessage();
+
+ private:
+  HWND HostWindow;
+  int32_t HostSelector;
+  UINT RegisteredMessage;
+};

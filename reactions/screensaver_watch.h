@@ -1,0 +1,30 @@
+// Treats the start of a screen saver that secures the session as a lock: the worker
+// reports a running screen saver, and the lock rule runs after the Windows grace period
+// unless the user has come back by then.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// How the worker's message reaches the host window: a selector the host handed out
+// (WM_USER with it in lParam) or, without one, a registered window message. At most one
+// of the two is non-zero.
+extern int32_t HostScreenSaverSelector;
+extern UINT RegisteredScreenSaverMessage;
+
+bool ObtainScreenSaverMessage(HWND host);
+
+void StartOrResumeWatch();
+void SuspendWatch();
+void StopWatch();
+void UpdateWatchAfterConfig();
+
+void OnScreenSaverMessage(HWND host);
+// The expiry of GraceTimer.
+void OnGraceTimer(HWND host);
+
+bool ScreenSaverLocksSession();
+bool IsScreenSaverRunning();
+int32_t QueryGracePeriod();
+int32_t ReadRegistryNumber(HKEY root, const wchar_t* key_path, const wchar_t* value_name, int32_t default_value);

@@ -1,0 +1,52 @@
+// The German options dialog: edits a copy of the settings; OK saves the copy to the INI
+// file and copies it over the live settings.
+//
+// Classes in this file:
+//   COptionsDlg  - the dialog object behind template 102.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "reactions/reaction_settings.h"
+#include "ui/base_dlg.h"
+#include "ui/hyperlink.h"
+
+class COptionsDlg : public CBaseDlg {
+ public:
+  COptionsDlg(ReactionSettings* live_settings, HINSTANCE module_instance);
+  ~COptionsDlg();
+
+  INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  HBRUSH HeaderBrush;
+  HFONT TitleFont;
+  HINSTANCE ModuleInstance;
+  HWND Window;
+  CHyperLink WebLink;
+  CHyperLink ScreenSaverLink;
+  ReactionSettings* LiveSettings;
+  ReactionSettings WorkingCopy;
+
+ private:
+  void OnInitDialog(HWND window);
+  void OnCommand(WPARAM wParam, LPARAM lParam);
+  INT_PTR OnCtlColorStatic(HDC dc, HWND control);
+  void OnDestroy();
+  void OnDefaults();
+
+  void CenterOnHostWindow();
+  void FillActionLists();
+  void LoadControls();
+  void SelectAction(int list_id, int32_t code);
+  void UpdateRuleControls(int list_id);
+  void UpdateOptionAvailability();
+  void LoadOptionChecks();
+  void StoreControls();
+  void ClampDelayField(int field_id);
+  void CheckDelayField(int field_id);
+};
+
+// A Yes/No warning box (No the default) placed over the foreground window.
+int ShowCenteredMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption);
