@@ -32,9 +32,7 @@ bool CurrentItemIsStream(HWND host) {
   return SendMessageW(host, WM_USER, host::LengthInSeconds, host::QueryCurrentLength) == host::StreamLength;
 }
 
-bool MayStartPlayback() {
-  return !Controller.Settings.play_only_when_paused_or_stopped || Controller.PausedByPlugin;
-}
+bool MayStartPlayback() { return !Controller.Settings.play_only_when_paused_or_stopped || Controller.PausedByPlugin; }
 
 void CancelReactionTimers(HWND host) {
   if (!Controller.TimerPending) return;
