@@ -1,6 +1,7 @@
 #include "reactions/reaction_settings.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -30,17 +31,7 @@ constexpr int32_t LargestWritable = 9999;
 void FormatValue(int32_t value, wchar_t (&buffer)[ValueBufferLength]) {
   if (value < SmallestWritable) value = SmallestWritable;
   if (value > LargestWritable) value = LargestWritable;
-  wchar_t digits[ValueBufferLength];
-  int count = 0;
-  uint32_t rest = static_cast<uint32_t>(value < 0 ? -value : value);
-  do {
-    digits[count++] = static_cast<wchar_t>(L'0' + rest % 10);
-    rest /= 10;
-  } while (rest != 0);
-  int at = 0;
-  if (value < 0) buffer[at++] = L'-';
-  while (count > 0) buffer[at++] = digits[--count];
-  buffer[at] = L'\0';
+  _itow(value, buffer, 10);
 }
 
 int32_t ReadInt(const wchar_t* section, const wchar_t* key, int32_t current, const wchar_t* path) {
@@ -65,7 +56,8 @@ void EventReaction::SetDelay(int32_t seconds) {
 const wchar_t* EventReaction::FormatKey(const wchar_t* event_word, const wchar_t* field_word) {
   const size_t length = sizeof(key_buffer) / sizeof(key_buffer[0]);
   std::memset(key_buffer, 0, sizeof(key_buffer));
-  // The runtime's wide printf, where %s is a wide string; one place is left for the zero.
+  // _snwprintf reads %s as a wide string with MSVC and MinGW alike (MinGW's ISO swprintf
+  // would not); one place is left for the zero.
   _snwprintf(key_buffer, length - 1, L"%s_%s", event_word, field_word);
   return key_buffer;
 }

@@ -265,7 +265,7 @@ TEST(SettingsWithoutPath, NeitherReadNorWriteWinIni) {
 // byte outside our section as it was, wherever our section is or whether it exists.
 TEST_F(SettingsFile, SaveKeepsTheHostsSectionsByteForByte) {
   const std::string host_head =
-      "[Winamp]\r\nutf8=1\r\nskin=Big Bento\r\nPlugin Name=Some Plug-in v2.1\r\n"
+      "[Winamp]\r\nutf8=1\r\nskin=Classic\r\nPlugin Name=Some Plug-in v2.1\r\n"
       "playlist_dir=C:\\Users\\J\xf6rg\\Musik\r\nutf8_dir=C:\\Users\\J\xc3\xb6rg\r\n"
       "title=[%artist% - ]%title% = ok\r\nempty=\r\n;a comment\r\nNoEquals\r\n";
   const std::string host_tail = "[in_mp3]\r\nmax_bufsize_k=128\r\nproxy=user:pw@host:8080\r\n[out_ds]\r\nvol=255\r\n";
@@ -303,7 +303,7 @@ TEST_F(SettingsFile, SaveKeepsTheHostsSectionsByteForByte) {
 // section and value must read the same after a save.
 TEST_F(SettingsFile, SaveLosesNothingFromLooselyFormattedFiles) {
   const std::string before =
-      "; settings\n[Winamp]\r\nutf8=1\r\nskin = Big Bento \r\n\r\n[gen_corvane]\r\nold_key=keep me\r\n"
+      "; settings\n[Winamp]\r\nutf8=1\r\nskin = Classic \r\n\r\n[gen_corvane]\r\nold_key=keep me\r\n"
       "lock_action=1\r\n\r\n[in_mp3]\nmax_bufsize_k=128\n\n[out_ds]\r\nvol=255";
   ReactionSettings s = Bound(L"loose.ini", &before);
 
