@@ -260,20 +260,21 @@ TEST_P(FindsPlayerTest, SilentSetupPutsALoadablePluginIntoThePlayersFolder) {
 }
 
 const Recorded kRecorded[] = {
-    {"RecordedFolder", [](SetupTest& t, const std::wstring& p, const std::wstring&) {
-       t.recorded_folder.SetString(p);
-     }},
-    {"QuotedInstallLocationWithBackslash", [](SetupTest& t, const std::wstring& p, const std::wstring&) {
+    {"RecordedFolder",
+     [](SetupTest& t, const std::wstring& p, const std::wstring&) { t.recorded_folder.SetString(p); }},
+    {"QuotedInstallLocationWithBackslash",
+     [](SetupTest& t, const std::wstring& p, const std::wstring&) {
        t.install_location.SetString(L"\"" + p + L"\\\"");
      }},
-    {"QuotedUninstallStringWithArguments", [](SetupTest& t, const std::wstring& p, const std::wstring& stale) {
+    {"QuotedUninstallStringWithArguments",
+     [](SetupTest& t, const std::wstring& p, const std::wstring& stale) {
        t.uninstall_string.SetString(L"\"" + p + L"\\UninstWA.exe\" /log=" + stale + L"\\uninstall.log");
      }},
-    {"UnquotedUninstallString", [](SetupTest& t, const std::wstring& p, const std::wstring&) {
-       t.uninstall_string.SetString(p + L"\\UninstWA.exe");
-     }},
+    {"UnquotedUninstallString", [](SetupTest& t, const std::wstring& p,
+                                   const std::wstring&) { t.uninstall_string.SetString(p + L"\\UninstWA.exe"); }},
     // A player moved elsewhere leaves an outdated value behind; the next place still counts.
-    {"OutdatedFolderIsPassedOver", [](SetupTest& t, const std::wstring& p, const std::wstring& stale) {
+    {"OutdatedFolderIsPassedOver",
+     [](SetupTest& t, const std::wstring& p, const std::wstring& stale) {
        t.recorded_folder.SetString(stale);
        t.install_location.SetString(stale);
        t.uninstall_string.SetString(L"\"" + p + L"\\UninstWA.exe\"");
