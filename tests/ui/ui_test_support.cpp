@@ -71,22 +71,32 @@ void Type(HWND dialog, int field_id, const std::wstring& text) {
 void Click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 namespace {
-struct PopupSearch {
-  HWND owner, found;
+struct WindowSearch {
+  HWND owner;
+  const wchar_t* title;
+  HWND found;
 };
-BOOL CALLBACK FindOwnedPopup(HWND window, LPARAM data) {
-  auto* search = reinterpret_cast<PopupSearch*>(data);
-  if (GetWindow(window, GW_OWNER) != search->owner || !IsWindowVisible(window)) return TRUE;
+BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<WindowSearch*>(data);
+  if (search->owner && (GetWindow(window, GW_OWNER) != search->owner || !IsWindowVisible(window))) return TRUE;
+  if (search->title) {
+    wchar_t title[256] = {};
+    GetWindowTextW(window, title, 256);
+    if (wcscmp(title, search->title) != 0) return TRUE;
+  }
   search->found = window;
   return FALSE;
 }
-}  // namespace
-
-HWND OwnedPopup(HWND dialog) {
-  PopupSearch search = {dialog, nullptr};
-  EnumThreadWindows(GetCurrentThreadId(), FindOwnedPopup, reinterpret_cast<LPARAM>(&search));
+HWND FindThreadWindow(HWND owner, const wchar_t* title) {
+  WindowSearch search = {owner, title, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), MatchWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
+}  // namespace
+
+HWND OwnedPopup(HWND dialog) { return FindThreadWindow(dialog, nullptr); }
+
+HWND ThreadWindowTitled(const wchar_t* title) { return FindThreadWindow(nullptr, title); }
 
 }  // namespace ui_testing
 

@@ -46,6 +46,9 @@ void Type(HWND dialog, int field_id, const std::wstring& text);
 void Click(HWND dialog, int id);
 // The message box or other popup that the dialog owns, once one is up.
 HWND OwnedPopup(HWND dialog);
+// A top-level window of this thread with this title (other test processes may
+// show the same dialog at the same time).
+HWND ThreadWindowTitled(const wchar_t* title);
 
 }  // namespace ui_testing
 
