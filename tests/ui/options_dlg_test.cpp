@@ -183,8 +183,32 @@ TEST_F(OptionsDialogTest, UpDownArrowsWrapBetweenZeroAndSixty) {
   });
 }
 
-// The live settings change only at OK; every other way out leaves them as they were.
-TEST_F(OptionsDialogTest, OnlyOkReplacesTheLiveSettings) {
+namespace {
+
+// What OK writes for lock Stop after 9 s, lock_on_screensaver cleared, the rest defaults.
+void ExpectNineKeys(const std::wstring& ini) {
+  const struct {
+    const wchar_t* key;
+    int value;
+  } written[] = {{L"lock_action", 2},
+                 {L"lock_delay", 9},
+                 {L"unlock_action", 5},
+                 {L"unlock_delay", 2},
+                 {L"login_action", 8},
+                 {L"login_delay", 0},
+                 {L"play_only_when_paused_or_stopped", 1},
+                 {L"always_stop_streams", 1},
+                 {L"lock_on_screensaver", 0}};
+  for (const auto& w : written) {
+    EXPECT_EQ(w.value, static_cast<int>(GetPrivateProfileIntW(L"gen_corvane", w.key, -7, ini.c_str()))) << w.key;
+  }
+}
+
+}  // namespace
+
+// The file and the live settings change only at OK; every other way out leaves them as
+// they were.
+TEST_F(OptionsDialogTest, OnlyOkWritesTheFileAndReplacesTheLiveSettings) {
   const struct {
     const char* how;
     std::function<void(HWND)> end;
@@ -196,6 +220,7 @@ TEST_F(OptionsDialogTest, OnlyOkReplacesTheLiveSettings) {
       {"close box", [](HWND d) { SendMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }, IDCANCEL},
   };
   for (const auto& ending : endings) {
+    DeleteFileW(ini.c_str());
     live = ReactionSettings();
     live.SetIniLocation(ini.c_str());
     const int result = RunDialog([&](COptionsDlg&, HWND dialog) {
@@ -211,6 +236,8 @@ TEST_F(OptionsDialogTest, OnlyOkReplacesTheLiveSettings) {
     EXPECT_EQ(stored ? 9 : 0, live.lock.delay) << ending.how;
     EXPECT_EQ(!stored, live.lock_on_screensaver) << ending.how;
     EXPECT_EQ(ini.c_str(), live.ini_path) << ending.how;
+    EXPECT_EQ(stored, testing_support::FileExists(ini)) << ending.how;
+    if (stored) ExpectNineKeys(ini);
   }
 }
 
@@ -262,6 +289,7 @@ TEST_F(OptionsDialogTest, DefaultsAskFirstWithNoAsTheDefaultAnswer) {
   EXPECT_EQ(Stop, live.lock.action);
   EXPECT_EQ(CloseHost, live.login.action);
   EXPECT_FALSE(live.lock_on_screensaver);
+  EXPECT_FALSE(testing_support::FileExists(ini)) << "Defaults and Cancel write nothing";
 }
 
 TEST_F(OptionsDialogTest, DefaultsThenOkStoresTheDefaults) {
