@@ -15,7 +15,9 @@ CPollingThread::CPollingThread(HWND host_window, int32_t host_selector, UINT reg
 CPollingThread::~CPollingThread() {}
 
 void CPollingThread::Run() {
-  while (IsRunning()) {
+  // Once its window is gone nobody can be told (a host that freed the DLL without quit and
+  // then closed): the worker ends, and with it the reference it holds on our module.
+  while (IsRunning() && IsWindow(HostWindow)) {
     if (IsScreenSaverRunning()) PostScreenSaverMessage();
     // A stop request signals the event and ends the wait at once.
     WaitForSingleObject(GetStopEvent(), PollIntervalMs);

@@ -86,6 +86,12 @@ bool ObtainScreenSaverMessage(HWND host) {
 void StartOrResumeWatch() {
   if (!Controller.Settings.lock_on_screensaver) return;
   if (Controller.HostSelector == 0 && Controller.RegisteredMessage == 0) return;
+  // A worker from an earlier life of the module (freed without quit, then loaded and
+  // started again) still posts to the old window: make a new one for this host.
+  if (Controller.Worker &&
+      !Controller.Worker->PostsTo(Controller.HostWindow, Controller.HostSelector, Controller.RegisteredMessage)) {
+    StopWatch();
+  }
   if (!Controller.Worker) {
     // Owned by the controller; StopWatch stops, waits for and deletes it (a worker left
     // over at unload is deleted by the controller's destructor).
@@ -140,16 +146,18 @@ void OnScreenSaverMessage(HWND host) {
 void OnGraceTimer(HWND host) {
   // A window timer repeats until it is killed; a reaction runs at most once.
   KillTimer(host, GraceTimer);
-  if (!Controller.TimerPending) return;
-  Controller.TimerPending = false;
+  if (!ReactionTimerArmed(GraceTimer)) return;
+  const int32_t action = Controller.PendingAction;
+  Controller.PendingAction = DoNothing;
+  // Leaves the engine idle; the delay timer is not armed, so killing it changes nothing.
+  CancelReactionTimers(host);
   if (!IsScreenSaverRunning()) {
     // The user came back within the grace period: drop the action and watch again.
     StartOrResumeWatch();
     return;
   }
-  const bool stream = CurrentItemIsStream(host);
-  ExecuteAction(0, host, Controller.PendingAction, stream);
-  Controller.PendingAction = DoNothing;
+  // The stream test of this moment lets a Stop also end a paused stream.
+  ExecuteAction(0, host, action, CurrentItemIsStream(host));
 }
 
 bool ScreenSaverLocksSession() {
