@@ -231,8 +231,11 @@ TEST(Win32ThreadStress, RandomSuspendResumeAndStopNeitherDeadlockNorLeakHandles)
   ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), ended)
       << "deadlock: " << run.done << " of " << StressSequences << " sequences finished (seed " << run.seed << ")";
   CloseHandle(owner);
-  std::printf("[ stress   ] %d sequences in %lu ms\n", StressSequences, static_cast<unsigned long>(elapsed));
+  const DWORD handles_after = testing_support::CurrentResourceCounts().handles;
+  std::printf("[ stress   ] %d sequences in %lu ms; handles %lu -> %lu\n", StressSequences,
+              static_cast<unsigned long>(elapsed), static_cast<unsigned long>(handles_before),
+              static_cast<unsigned long>(handles_after));
 
   EXPECT_EQ(StressSequences, run.created.load());
-  EXPECT_EQ(handles_before, testing_support::CurrentResourceCounts().handles);
+  EXPECT_EQ(handles_before, handles_after);
 }
