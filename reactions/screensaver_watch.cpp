@@ -70,8 +70,8 @@ int32_t NumberFromData(DWORD type, const BYTE* data, DWORD size, int32_t default
 }  // namespace
 
 bool ObtainScreenSaverMessage(HWND host) {
-  const LRESULT id = SendMessageW(host, WM_USER, reinterpret_cast<WPARAM>(ScreenSaverMessageName),
-                                  host::QueryRegisterMessage);
+  const LRESULT id =
+      SendMessageW(host, WM_USER, reinterpret_cast<WPARAM>(ScreenSaverMessageName), host::QueryRegisterMessage);
   // 0 and 1 are the host's "no selector".
   if (static_cast<ULONG_PTR>(id) >= 2) {
     HostScreenSaverSelector = static_cast<int32_t>(id);
@@ -95,8 +95,8 @@ void StartOrResumeWatch() {
   if (!Controller.Worker) {
     // Owned by the controller; StopWatch stops, waits for and deletes it (a worker left
     // over at unload is deleted by the controller's destructor).
-    CPollingThread* worker = new (std::nothrow)
-        CPollingThread(Controller.HostWindow, Controller.HostSelector, Controller.RegisteredMessage);
+    CPollingThread* worker =
+        new (std::nothrow) CPollingThread(Controller.HostWindow, Controller.HostSelector, Controller.RegisteredMessage);
     if (!worker) return;
     if (!worker->Create()) {
       // No thread was started, so there is nothing to stop: stay in None, and the next

@@ -25,12 +25,7 @@ bool PinThreadModule(HMODULE* module) {
 }  // namespace
 
 CWin32Thread::CWin32Thread()
-    : ThreadHandle(nullptr),
-      StopEvent(nullptr),
-      ThreadId(0),
-      RunFlag(true),
-      Suspended(true),
-      CodeModule(nullptr) {
+    : ThreadHandle(nullptr), StopEvent(nullptr), ThreadId(0), RunFlag(true), Suspended(true), CodeModule(nullptr) {
   InitializeCriticalSection(&Lock);
 }
 

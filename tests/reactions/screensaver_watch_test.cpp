@@ -127,9 +127,9 @@ TEST_F(WatchTest, MessageIdComesFromTheHostOrElseFromWindows) {
     UINT message;
   };
   const Row rows[] = {
-      {0, 0, registered},        // the host offers none
-      {1, 0, registered},        // nor this way
-      {2, 2, 0},                 // the smallest selector
+      {0, 0, registered},  // the host offers none
+      {1, 0, registered},  // nor this way
+      {2, 2, 0},           // the smallest selector
       {proto::FirstMessageSelector, static_cast<int32_t>(proto::FirstMessageSelector), 0},
       {static_cast<LRESULT>(0x80000001u), static_cast<int32_t>(0x80000001u), 0},  // taken as unsigned
   };
@@ -314,6 +314,7 @@ TEST_F(WatchTest, GracePeriodFromRegistryDataOfEveryKind) {
     const BYTE* p = reinterpret_cast<const BYTE*>(&v);
     return std::vector<BYTE>(p, p + sizeof(v));
   };
+  const wchar_t zero_inside[] = {L'1', L'2', L'\0', L'3'};
   const Row rows[] = {
       {"absent", REG_NONE, {}, 6},
       {"\"0\"", REG_SZ, text(L"0", true), 0},
@@ -330,7 +331,7 @@ TEST_F(WatchTest, GracePeriodFromRegistryDataOfEveryKind) {
       {"no data at all", REG_SZ, {}, 0},
       {"five characters, no terminator", REG_SZ, text(L"12345", false), 6},
       {"four characters, no terminator", REG_SZ, text(L"1234", false), 1235},
-      {"text ends at its first zero", REG_SZ, text(std::wstring(L"12\0" L"3", 4), false), 13},
+      {"text ends at its first zero", REG_SZ, text(std::wstring(zero_inside, 4), false), 13},
       {"odd byte count", REG_SZ, {'7', 0, '9'}, 8},
       {"expandable string", REG_EXPAND_SZ, text(L"3", true), 4},
       {"DWORD", REG_DWORD, dword(30), 31},

@@ -34,7 +34,9 @@ class ScreenSaver {
   ~ScreenSaver() { Set(false); }
   ScreenSaver(const ScreenSaver&) = delete;
   ScreenSaver& operator=(const ScreenSaver&) = delete;
-  static void Set(bool running) { SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, running ? TRUE : FALSE, nullptr, 0); }
+  static void Set(bool running) {
+    SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, running ? TRUE : FALSE, nullptr, 0);
+  }
 };
 
 }  // namespace watch_testing

@@ -193,10 +193,17 @@ DWORD WINAPI StressOwner(void* arg) {
     const int steps = static_cast<int>(random() % 12);
     for (int s = 0; s < steps; ++s) {
       switch (random() % 4) {
-        case 0: t->Suspend(); break;
-        case 1: t->Resume(); break;
-        case 2: SwitchToThread(); break;
-        default: break;  // straight on to the next call
+        case 0:
+          t->Suspend();
+          break;
+        case 1:
+          t->Resume();
+          break;
+        case 2:
+          SwitchToThread();
+          break;
+        default:
+          break;  // straight on to the next call
       }
     }
     t->RequestStop();
