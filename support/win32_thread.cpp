@@ -17,9 +17,12 @@ namespace {
 // last act (ThreadEntry). Under a CRT that takes its own, none is needed (*module stays null).
 bool PinThreadModule(HMODULE* module) {
   *module = nullptr;
-  if (CRT_PINS_THREAD_MODULE) return true;
+#if CRT_PINS_THREAD_MODULE
+  return true;
+#else
   return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&PinThreadModule),
                             module) != FALSE;
+#endif
 }
 
 }  // namespace
