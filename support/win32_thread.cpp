@@ -28,7 +28,14 @@ bool PinThreadModule(HMODULE* module) {
 }  // namespace
 
 CWin32Thread::CWin32Thread()
-    : ThreadHandle(nullptr), StopEvent(nullptr), ThreadId(0), RunFlag(true), Suspended(true), CodeModule(nullptr) {
+    : ThreadHandle(nullptr),
+      StopEvent(nullptr),
+      ThreadId(0),
+      RunFlag(true),
+      Suspended(true),
+      CodeModule(nullptr),
+      ResumeEvent(nullptr),
+      Started(false) {
   InitializeCriticalSection(&Lock);
 }
 
@@ -40,8 +47,10 @@ CWin32Thread::~CWin32Thread() {
 void CWin32Thread::CloseHandles() {
   if (ThreadHandle) CloseHandle(ThreadHandle);
   if (StopEvent) CloseHandle(StopEvent);
+  if (ResumeEvent) CloseHandle(ResumeEvent);
   ThreadHandle = nullptr;
   StopEvent = nullptr;
+  ResumeEvent = nullptr;
 }
 
 bool CWin32Thread::Create() {
@@ -49,13 +58,16 @@ bool CWin32Thread::Create() {
   ThreadId = 0;
   RunFlag = true;
   Suspended = true;
+  Started = false;
   CodeModule = nullptr;
 
-  // The event comes first: a worker without it would not pause between passes. No thread
-  // is started without the module reference either, so none can outlive our code.
+  // The events come first: a worker without them could neither wait between passes nor be
+  // paused. No thread is started without the module reference either, so none can outlive
+  // our code.
   StopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ResumeEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   HMODULE module = nullptr;
-  if (StopEvent && PinThreadModule(&module)) {
+  if (StopEvent && ResumeEvent && PinThreadModule(&module)) {
     // Read by ThreadEntry only after the first Resume, so it is set before the thread starts.
     CodeModule = module;
     ThreadHandle = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadEntry, this, CREATE_SUSPENDED, &ThreadId));
@@ -72,8 +84,12 @@ void CWin32Thread::Resume() {
   EnterCriticalSection(&Lock);
   if (Suspended) {
     ResetEvent(StopEvent);
-    ResumeThread(ThreadHandle);
     Suspended = false;
+    SetEvent(ResumeEvent);
+    if (!Started) {
+      Started = true;
+      ResumeThread(ThreadHandle);  // the kernel has held it since Create
+    }
   }
   LeaveCriticalSection(&Lock);
 }
@@ -85,8 +101,8 @@ bool CWin32Thread::Suspend() {
     LeaveCriticalSection(&Lock);
     return false;
   }
-  // The worker takes Lock only inside IsRunning, so it cannot be stopped while owning it.
-  SuspendThread(ThreadHandle);
+  // The worker sees this at its next IsRunning and waits there for the next Resume.
+  ResetEvent(ResumeEvent);
   Suspended = true;
   LeaveCriticalSection(&Lock);
   return true;
@@ -105,10 +121,16 @@ void CWin32Thread::RequestStop() {
 DWORD CWin32Thread::WaitForEnd() { return WaitForSingleObject(ThreadHandle, INFINITE); }
 
 bool CWin32Thread::IsRunning() {
-  EnterCriticalSection(&Lock);
-  bool running = RunFlag;
-  LeaveCriticalSection(&Lock);
-  return running;
+  const bool on_worker = GetCurrentThreadId() == ThreadId;
+  for (;;) {
+    EnterCriticalSection(&Lock);
+    const bool running = RunFlag;
+    const bool paused = Suspended;
+    LeaveCriticalSection(&Lock);
+    // Only the worker itself waits out a pause; a stop request ends the pause.
+    if (!on_worker || !running || !paused) return running;
+    WaitForSingleObject(ResumeEvent, INFINITE);
+  }
 }
 
 unsigned __stdcall CWin32Thread::ThreadEntry(void* object) {
