@@ -1,17 +1,64 @@
+#include "plugin/plugin_entry.h"
+
+#include <new>
+
+#include "plugin/error_text.h"
+#include "plugin/host_window_hook.h"
 #include "plugin/plugin_header.h"
+#include "reactions/reaction_settings.h"
+#include "reactions/screensaver_watch.h"
+#include "reactions/session_controller.h"
+#include "ui/base_dlg.h"
+#include "ui/options_dlg.h"
+#include "ui/resource.h"
 
-namespace {
-
-int __cdecl PluginInit() { return 0; }
-void __cdecl PluginConfig() {}
-void __cdecl PluginQuit() {}
-
-}  // namespace
+// The module's other static state is set up beside its owners, before the host calls
+// anything: the live SessionController (reactions/session_controller.cpp) and the link
+// property atom (ui/hyperlink.cpp). Their teardown deletes a leftover worker and the atom.
 
 GeneralPurposePluginHeader PluginHeader = {
     GeneralPurposeHeaderVersion, "Quillary v0.5", PluginInit, PluginConfig, PluginQuit, nullptr, nullptr,
 };
 
+static_assert(sizeof(GeneralPurposePluginHeader) == 28, "the host reads the descriptor as seven 32-bit fields");
+
+COptionsDlg* OpenOptionsDialog = nullptr;
+
 extern "C" __declspec(dllexport) GeneralPurposePluginHeader* __cdecl winampGetGeneralPurposePlugin() {
   return &PluginHeader;
+}
+
+void ReportStartupError(HWND host, DWORD error) {
+  wchar_t caption[100] = {};
+  LoadStringW(PluginHeader.hDllInstance, IDS_PLUGIN_NAME, caption, 100);
+  ErrorText text(error);
+  MessageBoxW(host, text.Text(), caption, MB_OK);
+}
+
+int __cdecl PluginInit() {
+  HWND host = PluginHeader.hwndParent;
+  if (RegisterAndSubclass(host) == HookResult::Failed) ReportStartupError(host, GetLastError());
+  ObtainScreenSaverMessage(host);
+  InitFromHost(host);
+  return 0;
+}
+
+void __cdecl PluginConfig() {
+  if (OpenOptionsDialog) {
+    // The host's preferences can ask again while the dialog runs: only raise it.
+    if (OpenOptionsDialog->Window) SetForegroundWindow(OpenOptionsDialog->Window);
+    return;
+  }
+  COptionsDlg* dialog = new (std::nothrow) COptionsDlg(&Controller.Settings, PluginHeader.hDllInstance);
+  if (!dialog) return;
+  OpenOptionsDialog = dialog;
+  RunOptionsDialog(PluginHeader.hDllInstance, PluginHeader.hwndParent, dialog);
+  OpenOptionsDialog = nullptr;
+  delete dialog;
+  UpdateWatchAfterConfig();
+}
+
+void __cdecl PluginQuit() {
+  ReleaseHostWindow(PluginHeader.hwndParent);
+  StopWatch();
 }

@@ -1,16 +1,85 @@
-// Placeholder until the settings are built.
 #include "reactions/reaction_settings.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "plugin/host_api.h"
+#include "reactions/screensaver_watch.h"
+#include "reactions/session_controller.h"
+
+namespace {
+
+constexpr wchar_t ActionWord[] = L"action";
+constexpr wchar_t DelayWord[] = L"delay";
+constexpr wchar_t LockWord[] = L"lock";
+constexpr wchar_t UnlockWord[] = L"unlock";
+constexpr wchar_t LoginWord[] = L"login";
+
+constexpr wchar_t PlayOnlyKey[] = L"play_only_when_paused_or_stopped";
+constexpr wchar_t StopStreamsKey[] = L"always_stop_streams";
+constexpr wchar_t ScreenSaverKey[] = L"lock_on_screensaver";
+
+// Room for four characters and the terminator. Stored values need two digits, but a record
+// can be filled directly; values are pinned to what fits, which loads back exactly as the
+// full number would (any action outside 1..8 is DoNothing, any delay beyond 0..60 clamps).
+constexpr int ValueBufferLength = 5;
+constexpr int32_t SmallestWritable = -999;
+constexpr int32_t LargestWritable = 9999;
+
+void FormatValue(int32_t value, wchar_t (&buffer)[ValueBufferLength]) {
+  if (value < SmallestWritable) value = SmallestWritable;
+  if (value > LargestWritable) value = LargestWritable;
+  _itow(value, buffer, 10);
+}
+
+int32_t ReadInt(const wchar_t* section, const wchar_t* key, int32_t current, const wchar_t* path) {
+  // The platform answers unsigned; the stored text may be negative.
+  return static_cast<int32_t>(GetPrivateProfileIntW(section, key, current, path));
+}
+
+}  // namespace
 
 bool ActionUsesDelay(int32_t action) {
   return action == Pause || action == Stop || action == StopWithFade || action == PlayOrResume || action == PlayNext;
 }
+
 EventReaction::EventReaction() : action(DoNothing), delay(0), key_buffer{} {}
-void EventReaction::SetAction(int32_t code) { action = (code >= 1 && code <= 8) ? code : DoNothing; }
-void EventReaction::SetDelay(int32_t seconds) { delay = seconds < 0 ? 0 : (seconds > 60 ? 60 : seconds); }
-const wchar_t* EventReaction::FormatKey(const wchar_t*, const wchar_t*) { return key_buffer; }
-void EventReaction::ReadFromIni(const wchar_t*, const wchar_t*, const wchar_t*) {}
-bool EventReaction::WriteToIni(const wchar_t*, const wchar_t*, const wchar_t*) { return false; }
+
+void EventReaction::SetAction(int32_t code) { action = (code >= Pause && code <= DoNothing) ? code : DoNothing; }
+
+void EventReaction::SetDelay(int32_t seconds) {
+  delay = seconds < MinDelaySeconds ? MinDelaySeconds : (seconds > MaxDelaySeconds ? MaxDelaySeconds : seconds);
+}
+
+const wchar_t* EventReaction::FormatKey(const wchar_t* event_word, const wchar_t* field_word) {
+  const size_t length = sizeof(key_buffer) / sizeof(key_buffer[0]);
+  std::memset(key_buffer, 0, sizeof(key_buffer));
+  // _snwprintf reads %s as a wide string with MSVC and MinGW alike (MinGW's ISO swprintf
+  // would not); one place is left for the zero.
+  _snwprintf(key_buffer, length - 1, L"%s_%s", event_word, field_word);
+  return key_buffer;
+}
+
+void EventReaction::ReadFromIni(const wchar_t* path, const wchar_t* section, const wchar_t* event_word) {
+  // A missing key answers the current value, so nothing the file lacks is lost.
+  const int32_t code = ReadInt(section, FormatKey(event_word, ActionWord), action, path);
+  if (code != 0) SetAction(code);
+  SetDelay(ReadInt(section, FormatKey(event_word, DelayWord), delay, path));
+}
+
+bool EventReaction::WriteToIni(const wchar_t* section, const wchar_t* path, const wchar_t* event_word) {
+  wchar_t text[ValueBufferLength];
+  FormatValue(action, text);
+  const BOOL action_written = WritePrivateProfileStringW(section, FormatKey(event_word, ActionWord), text, path);
+  FormatValue(delay, text);
+  const BOOL delay_written = WritePrivateProfileStringW(section, FormatKey(event_word, DelayWord), text, path);
+  return action_written && delay_written;
+}
+
 ReactionSettings::ReactionSettings() : ini_path(nullptr), ini_section(nullptr) { ResetToDefaults(); }
+
 void ReactionSettings::ResetToDefaults() {
   lock.SetAction(Pause);
   lock.delay = 0;
@@ -18,14 +87,76 @@ void ReactionSettings::ResetToDefaults() {
   unlock.delay = 2;
   login.SetAction(DoNothing);
   login.delay = 0;
-  play_only_when_paused_or_stopped = always_stop_streams = lock_on_screensaver = true;
+  play_only_when_paused_or_stopped = true;
+  always_stop_streams = true;
+  lock_on_screensaver = true;
 }
+
 void ReactionSettings::SetIniLocation(const wchar_t* path) {
   ini_path = path;
   ini_section = SettingsSection;
 }
-void ReactionSettings::LoadFromIni() {}
-void ReactionSettings::SaveToIni() {}
-bool ReactionSettings::ReadFlag(const wchar_t*, bool current) { return current; }
-void ReactionSettings::WriteFlag(const wchar_t*, bool) {}
-void InitFromHost(HWND) {}
+
+void ReactionSettings::LoadFromIni() {
+  // Without a path the platform would read win.ini instead.
+  if (!ini_path || !ini_section) return;
+  lock.ReadFromIni(ini_path, ini_section, LockWord);
+  unlock.ReadFromIni(ini_path, ini_section, UnlockWord);
+  login.ReadFromIni(ini_path, ini_section, LoginWord);
+  play_only_when_paused_or_stopped = ReadFlag(PlayOnlyKey, play_only_when_paused_or_stopped);
+  always_stop_streams = ReadFlag(StopStreamsKey, always_stop_streams);
+  lock_on_screensaver = ReadFlag(ScreenSaverKey, lock_on_screensaver);
+}
+
+void ReactionSettings::SaveToIni() {
+  // Without a path the platform would write into win.ini.
+  if (!ini_path || !ini_section) return;
+  // Every key is attempted; a failed write is not reported.
+  lock.WriteToIni(ini_section, ini_path, LockWord);
+  unlock.WriteToIni(ini_section, ini_path, UnlockWord);
+  login.WriteToIni(ini_section, ini_path, LoginWord);
+  WriteFlag(PlayOnlyKey, play_only_when_paused_or_stopped);
+  WriteFlag(StopStreamsKey, always_stop_streams);
+  WriteFlag(ScreenSaverKey, lock_on_screensaver);
+}
+
+bool ReactionSettings::ReadFlag(const wchar_t* key, bool current) {
+  return GetPrivateProfileIntW(ini_section, key, current ? 1 : 0, ini_path) != 0;
+}
+
+void ReactionSettings::WriteFlag(const wchar_t* key, bool value) {
+  WritePrivateProfileStringW(ini_section, key, value ? L"1" : L"0", ini_path);
+}
+
+namespace {
+
+// The host's ANSI path as a wide copy that lives until the process ends (the live settings
+// and every copy of them point at it), or null when the host gave nothing usable.
+const wchar_t* ConvertHostPath(const char* ansi_path) {
+  if (!ansi_path) return nullptr;
+  const int length = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, ansi_path, -1, nullptr, 0);
+  if (length <= 1) return nullptr;  // failed, or only the terminator
+  wchar_t* buffer = new (std::nothrow) wchar_t[length];
+  if (!buffer) return nullptr;
+  if (MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, ansi_path, -1, buffer, length) != length) {
+    delete[] buffer;
+    return nullptr;
+  }
+  return buffer;
+}
+
+}  // namespace
+
+void InitFromHost(HWND host) {
+  Controller.HostWindow = host;
+  Controller.HostSelector = HostScreenSaverSelector;
+  Controller.RegisteredMessage = RegisteredScreenSaverMessage;
+
+  const LRESULT answer = SendMessageW(host, WM_USER, 0, host::QueryIniPath);
+  const wchar_t* path = ConvertHostPath(reinterpret_cast<const char*>(answer));
+  // Without a usable path the settings stay unset: loading and saving then do nothing,
+  // rather than falling back to win.ini.
+  if (path) Controller.Settings.SetIniLocation(path);
+  Controller.Settings.LoadFromIni();
+  StartOrResumeWatch();
+}

@@ -19,5 +19,6 @@ check reactions 'ui/|tools/|tests/' "reactions/ must not include ui/, tools/ or 
 check ui 'tools/|tests/' "ui/ must not include tools/ or tests/"
 check plugin 'tools/|tests/' "plugin/ must not include tools/ or tests/"
 check tools 'tests/|plugin/|reactions/|ui/|support/' "the workbench uses only the DLL, never the plug-in's code or the tests"
+check bench 'tests/|plugin/|reactions/|ui/|support/' "the benchmark measures the shipped DLL only"
 [ $status -eq 0 ] && echo "layering ok"
 exit $status

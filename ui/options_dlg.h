@@ -13,7 +13,7 @@
 #include "ui/base_dlg.h"
 #include "ui/hyperlink.h"
 
-class COptionsDlg : public CBaseDlg {
+class COptionsDlg final : public CBaseDlg {
  public:
   COptionsDlg(ReactionSettings* live_settings, HINSTANCE module_instance);
   ~COptionsDlg();

@@ -1,0 +1,381 @@
+// corvane-bench: what the plug-in costs the player, measured on the shipped DLL in the
+// stand-in host. Every figure is printed on a line of its own; comparisons are made in
+// the same run, interleaved, so that ratios hold on a noisy machine.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tools/standin/plugin_loader.h"
+#include "tools/standin/standin_host.h"
+
+namespace {
+
+constexpr UINT BenchMessage = WM_APP + 17;
+constexpr WPARAM SessionLock = 7;
+constexpr WPARAM SessionUnlock = 8;
+
+double Seconds() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::wstring TempFile(const wchar_t* name) {
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  return std::wstring(folder) + name;
+}
+
+std::string Ansi(const std::wstring& text) {
+  int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string out(n > 0 ? n - 1 : 0, '\0');
+  if (n > 1) WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
+  return out;
+}
+
+bool WriteText(const std::wstring& path, const std::string& text) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(f);
+  return written == text.size();
+}
+
+// A host INI file of about `bytes`, with the player's kind of sections around ours.
+std::string HostIni(size_t bytes, const std::string& ours) {
+  std::string text = "[Winamp]\r\nutf8=1\r\nskin=Default\r\n";
+  int section = 0;
+  while (text.size() + ours.size() < bytes / 2) {
+    text += "[in_plugin" + std::to_string(section++) + "]\r\n";
+    for (int k = 0; k < 20; ++k) text += "key" + std::to_string(k) + "=value of some length " + std::to_string(k) + "\r\n";
+  }
+  text += ours;
+  while (text.size() < bytes) {
+    text += "[out_plugin" + std::to_string(section++) + "]\r\n";
+    for (int k = 0; k < 20; ++k) text += "key" + std::to_string(k) + "=value of some length " + std::to_string(k) + "\r\n";
+  }
+  return text;
+}
+
+// The bench shares the tests' Wine prefix: what it writes there it takes away again.
+void ClearScreenSaverRegistry() {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    RegDeleteValueW(key, L"ScreenSaverIsSecure");
+    RegCloseKey(key);
+  }
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", 0,
+                    KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    RegDeleteValueW(key, L"ScreenSaverGracePeriod");
+    RegCloseKey(key);
+  }
+}
+
+void SetSecureScreenSaverRegistry(const wchar_t* grace) {
+  HKEY key;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) == ERROR_SUCCESS) {
+    RegSetValueExW(key, L"ScreenSaverIsSecure", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"1"), 4);
+    RegCloseKey(key);
+  }
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", 0, nullptr, 0,
+                      KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+    RegSetValueExW(key, L"ScreenSaverGracePeriod", 0, REG_SZ, reinterpret_cast<const BYTE*>(grace),
+                   static_cast<DWORD>((wcslen(grace) + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+  }
+}
+
+struct Session {
+  standin::StandInHost host;
+  standin::PluginLoader plugin;
+  std::wstring ini;
+
+  bool Start(const std::wstring& dll, const std::string& ini_text, const wchar_t* ini_name) {
+    if (!host.Create()) return false;
+    host.SetMessageHandler([](UINT message, WPARAM, LPARAM, LRESULT* result) {
+      if (message != BenchMessage) return false;
+      *result = 1;
+      return true;
+    });
+    ini = TempFile(ini_name);
+    WriteText(ini, ini_text);
+    host.SetIniPath(Ansi(ini));
+    if (!plugin.Load(dll)) {
+      std::printf("cannot load %ls: %s\n", dll.c_str(), plugin.Error().c_str());
+      return false;
+    }
+    return plugin.Init(host.Window()) == 0;
+  }
+  void Stop() {
+    plugin.Quit();
+    plugin.Unload();
+    host.Destroy();
+    DeleteFileW(ini.c_str());
+  }
+};
+
+// --- Pass-through cost --------------------------------------------------------------------
+
+WNDPROC ReferencePrevious = nullptr;
+LRESULT CALLBACK ReferenceSubclass(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  return CallWindowProcW(ReferencePrevious, w, m, wp, lp);
+}
+
+double TimePerMessage(HWND window, int count) {
+  double start = Seconds();
+  for (int i = 0; i < count; ++i) SendMessageW(window, BenchMessage, i, 0);
+  return (Seconds() - start) / count;
+}
+
+void PassThrough(const std::wstring& dll, int blocks) {
+  Session plugged;
+  if (!plugged.Start(dll, "[gen_corvane]\r\nlock_on_screensaver=0\r\n", L"quillary-bench-pass.ini")) return;
+  standin::StandInHost plain, referenced;
+  plain.Create();
+  referenced.Create();
+  for (auto* h : {&plain, &referenced}) {
+    h->SetMessageHandler([](UINT message, WPARAM, LPARAM, LRESULT* result) {
+      if (message != BenchMessage) return false;
+      *result = 1;
+      return true;
+    });
+  }
+  ReferencePrevious = reinterpret_cast<WNDPROC>(
+      SetWindowLongW(referenced.Window(), GWL_WNDPROC, reinterpret_cast<LONG>(ReferenceSubclass)));
+
+  const int per_block = 20000;
+  std::vector<double> to_none, to_reference, plugin_ns;
+  for (int b = 0; b < blocks; ++b) {
+    // Rotate the order so that no variant always runs first in a block.
+    double t[3] = {};
+    HWND windows[3] = {plain.Window(), referenced.Window(), plugged.host.Window()};
+    for (int k = 0; k < 3; ++k) {
+      int v = (b + k) % 3;
+      t[v] = TimePerMessage(windows[v], per_block);
+    }
+    to_none.push_back(t[2] / t[0]);
+    to_reference.push_back(t[2] / t[1]);
+    plugin_ns.push_back(t[2] * 1e9);
+  }
+  std::printf("pass-through: %.0f ns per message through the plug-in's subclass (median of %d blocks of %d)\n",
+              Median(plugin_ns), blocks, per_block);
+  std::printf("pass-through: ratio to no subclass %.3f, to a do-nothing subclass %.3f (medians of per-block ratios)\n",
+              Median(to_none), Median(to_reference));
+  SetWindowLongW(referenced.Window(), GWL_WNDPROC, reinterpret_cast<LONG>(ReferencePrevious));
+  plugged.Stop();
+}
+
+// --- Lock to pause ------------------------------------------------------------------------
+
+void LockToPause(const std::wstring& dll, int rounds) {
+  Session s;
+  // Unlock does nothing, so every round starts from a playing host without a timer armed.
+  if (!s.Start(dll, "[gen_corvane]\r\nunlock_action=8\r\nlock_on_screensaver=0\r\n", L"quillary-bench-lock.ini")) return;
+  std::vector<double> lock_us, post_us;
+  for (int r = 0; r < rounds; ++r) {
+    s.host.SetPlayState(standin::proto::Playing);
+    s.host.ClearRecords();
+    double start = Seconds();
+    SendMessageW(s.host.Window(), WM_WTSSESSION_CHANGE, SessionLock, 1);
+    s.host.PumpUntil([&] { return !s.host.Commands().empty(); }, 1000);
+    lock_us.push_back((Seconds() - start) * 1e6);
+    SendMessageW(s.host.Window(), WM_WTSSESSION_CHANGE, SessionUnlock, 1);
+
+    s.host.ClearRecords();
+    start = Seconds();
+    PostMessageW(s.host.Window(), WM_COMMAND, standin::proto::Pause, 0);
+    s.host.PumpUntil([&] { return !s.host.Commands().empty(); }, 1000);
+    post_us.push_back((Seconds() - start) * 1e6);
+  }
+  double lock = Median(lock_us), post = Median(post_us);
+  std::printf("lock-to-pause: %.1f us from the lock notification to the pause command, of which %.1f us is one post "
+              "and its delivery: %.1f us of the plug-in's own (medians of %d)\n",
+              lock, post, lock - post, rounds);
+  s.Stop();
+}
+
+// --- The watch's CPU ----------------------------------------------------------------------
+
+// The Unix side of this process, through Wine's Z: drive: per-thread scheduler accounting.
+struct ThreadAccount {
+  std::string tid;
+  unsigned long long run_ns = 0;
+  unsigned long long switches = 0;
+};
+
+std::vector<std::string> UnixThreadIds() {
+  std::vector<std::string> ids;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA("Z:\\proc\\self\\task\\*", &data);
+  if (find == INVALID_HANDLE_VALUE) return ids;
+  do {
+    if (data.cFileName[0] != '.') ids.push_back(data.cFileName);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  return ids;
+}
+
+std::string ReadSmallFile(const std::string& path) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return std::string();
+  char buffer[4096];
+  DWORD read = 0;
+  ReadFile(f, buffer, sizeof(buffer) - 1, &read, nullptr);
+  CloseHandle(f);
+  return std::string(buffer, read);
+}
+
+bool Account(const std::string& tid, ThreadAccount* out) {
+  std::string base = "Z:\\proc\\self\\task\\" + tid;
+  std::string schedstat = ReadSmallFile(base + "\\schedstat");
+  std::string status = ReadSmallFile(base + "\\status");
+  if (schedstat.empty() || status.empty()) return false;
+  out->tid = tid;
+  out->run_ns = std::strtoull(schedstat.c_str(), nullptr, 10);
+  unsigned long long voluntary = 0, involuntary = 0;
+  size_t v = status.find("voluntary_ctxt_switches:");
+  size_t n = status.find("nonvoluntary_ctxt_switches:");
+  if (v != std::string::npos) voluntary = std::strtoull(status.c_str() + v + 24, nullptr, 10);
+  if (n != std::string::npos) involuntary = std::strtoull(status.c_str() + n + 27, nullptr, 10);
+  out->switches = voluntary + involuntary;
+  return true;
+}
+
+void WatchCpu(const std::wstring& dll, DWORD seconds) {
+  std::vector<std::string> before = UnixThreadIds();
+  if (before.empty()) {
+    std::printf("watch-cpu: no per-thread accounting here (Z:\\proc is not readable)\n");
+    return;
+  }
+  Session s;
+  if (!s.Start(dll, "[gen_corvane]\r\nlock_on_screensaver=1\r\n", L"quillary-bench-watch.ini")) return;
+  s.host.PumpFor(300);
+  std::vector<ThreadAccount> start;
+  for (const std::string& tid : UnixThreadIds()) {
+    if (std::find(before.begin(), before.end(), tid) != before.end()) continue;
+    ThreadAccount a;
+    if (Account(tid, &a)) start.push_back(a);
+  }
+  if (start.empty()) {
+    std::printf("watch-cpu: the watch started no thread\n");
+    s.Stop();
+    return;
+  }
+  s.host.PumpFor(seconds * 1000);
+  unsigned long long run_ns = 0, switches = 0;
+  for (const ThreadAccount& a : start) {
+    ThreadAccount now;
+    if (!Account(a.tid, &now)) continue;
+    run_ns += now.run_ns - a.run_ns;
+    switches += now.switches - a.switches;
+  }
+  std::printf("watch-cpu: %.3f ms of CPU per minute while polling (%.4f %% of one core), %.2f wake-ups per second, "
+              "over %lu s in %u new thread(s)\n",
+              run_ns / 1e6 * 60.0 / seconds, run_ns / 1e7 / seconds, static_cast<double>(switches) / seconds,
+              static_cast<unsigned long>(seconds), static_cast<unsigned>(start.size()));
+  s.Stop();
+}
+
+// --- Quit ---------------------------------------------------------------------------------
+
+void QuitTimes(const std::wstring& dll, int rounds) {
+  std::vector<double> polling_ms, suspended_ms;
+  for (int r = 0; r < rounds; ++r) {
+    for (bool suspended : {false, true}) {
+      Session s;
+      if (!s.Start(dll, "[gen_corvane]\r\nlock_on_screensaver=1\r\nlock_action=8\r\n", L"quillary-bench-quit.ini"))
+        return;
+      s.host.PumpFor(200);
+      if (suspended) SendMessageW(s.host.Window(), WM_WTSSESSION_CHANGE, SessionLock, 1);
+      s.host.PumpFor(150);
+      double start = Seconds();
+      s.plugin.Quit();
+      (suspended ? suspended_ms : polling_ms).push_back((Seconds() - start) * 1e3);
+      s.plugin.Unload();
+      s.host.Destroy();
+      DeleteFileW(s.ini.c_str());
+    }
+  }
+  std::printf("quit: %.1f ms while the watch polls, %.1f ms while it is suspended (medians of %d)\n",
+              Median(polling_ms), Median(suspended_ms), rounds);
+}
+
+// --- Init and INI size --------------------------------------------------------------------
+
+void InitTimes(const std::wstring& dll, int rounds) {
+  const std::string ours =
+      "[gen_corvane]\r\nlock_action=1\r\nlock_delay=0\r\nunlock_action=5\r\nunlock_delay=2\r\nlogin_action=8\r\n"
+      "login_delay=0\r\nplay_only_when_paused_or_stopped=1\r\nalways_stop_streams=1\r\nlock_on_screensaver=0\r\n";
+  const size_t sizes[] = {1024, 200 * 1024, 2 * 1024 * 1024};
+  double medians[3] = {};
+  for (int i = 0; i < 3; ++i) {
+    std::wstring path = TempFile(L"quillary-bench-init.ini");
+    WriteText(path, HostIni(sizes[i], ours));
+    std::vector<double> ms;
+    for (int r = 0; r < rounds; ++r) {
+      standin::StandInHost host;
+      host.Create();
+      host.SetIniPath(Ansi(path));
+      standin::PluginLoader plugin;
+      if (!plugin.Load(dll)) return;
+      double start = Seconds();
+      plugin.Init(host.Window());
+      ms.push_back((Seconds() - start) * 1e3);
+      plugin.Quit();
+      plugin.Unload();
+    }
+    medians[i] = Median(ms);
+    DeleteFileW(path.c_str());
+    std::printf("init: %.2f ms with a host INI file of %u KB (median of %d)\n", medians[i],
+                static_cast<unsigned>(sizes[i] / 1024), rounds);
+  }
+  std::printf("init: growth %.2fx from 1 KB to 200 KB, %.2fx from 1 KB to 2 MB\n", medians[1] / medians[0],
+              medians[2] / medians[0]);
+}
+
+void DllSize(const std::wstring& dll) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (GetFileAttributesExW(dll.c_str(), GetFileExInfoStandard, &data))
+    std::printf("dll-size: %lu bytes (%.1f KiB), as shipped (stripped)\n", data.nFileSizeLow, data.nFileSizeLow / 1024.0);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::wstring dll = standin::ProgramFolder() + L"gen_corvane.dll";
+  bool quick = false;
+  for (int i = 1; i < argc; ++i) {
+    std::wstring arg = argv[i];
+    if (arg == L"--quick") quick = true;
+    if (arg == L"--plugin" && i + 1 < argc) dll = argv[++i];
+  }
+  setvbuf(stdout, nullptr, _IONBF, 0);
+  SetSecureScreenSaverRegistry(L"5");
+
+  DllSize(dll);
+  PassThrough(dll, quick ? 9 : 31);
+  LockToPause(dll, quick ? 50 : 300);
+  InitTimes(dll, quick ? 5 : 15);
+  QuitTimes(dll, quick ? 3 : 7);
+  WatchCpu(dll, quick ? 10 : 60);
+  ClearScreenSaverRegistry();
+  return 0;
+}

@@ -1,0 +1,180 @@
+#include "plugin/host_window_hook.h"
+
+#include <wtsapi32.h>
+
+#include "plugin/host_api.h"
+#include "plugin/plugin_header.h"
+#include "plugin/plugin_entry.h"
+#include "reactions/action_engine.h"
+#include "reactions/screensaver_watch.h"
+#include "reactions/session_controller.h"
+
+RegisterSessionNotificationFunction RegisterSessionNotification = WTSRegisterSessionNotification;
+UINT RegistrationRetryIntervalMs = 1000;
+int RegistrationRetryLimit = 60;
+
+bool RegisteredForNotifications = false;
+WNDPROC PreviousHostWindowProc = nullptr;
+
+namespace {
+
+// Set while HostWindowProc acts for the plug-in; after quit it only passes messages on.
+bool HookActive = false;
+int RetriesLeft = 0;
+
+bool Subclass(HWND host) {
+  SetLastError(0);
+  // Undone by ReleaseHostWindow at quit, or by the module's teardown.
+  PreviousHostWindowProc =
+      reinterpret_cast<WNDPROC>(SetWindowLongW(host, GWL_WNDPROC, reinterpret_cast<LONG>(HostWindowProc)));
+  HookActive = PreviousHostWindowProc != nullptr;
+  return HookActive;
+}
+
+void OnSessionChange(WPARAM code, HWND host) {
+  ReactionSettings& settings = Controller.Settings;
+  switch (code) {
+    case WTS_CONSOLE_CONNECT:
+      Controller.SessionAttached = true;
+      [[fallthrough]];
+    case WTS_SESSION_UNLOCK:
+      if (Controller.SessionAttached) {
+        StartOrResumeWatch();
+        ApplyRule(settings.unlock, host);
+      }
+      break;
+    case WTS_CONSOLE_DISCONNECT:
+      Controller.SessionAttached = false;
+      ApplyRule(settings.login, host);
+      break;
+    case WTS_SESSION_LOCK:
+      if (Controller.SessionAttached) {
+        SuspendWatch();
+        ApplyRule(settings.lock, host);
+      }
+      break;
+    default:  // remote sessions, logon, logoff, remote control: not ours
+      break;
+  }
+}
+
+void OnRegistrationRetry(HWND host) {
+  if (RetriesLeft <= 0) {  // a stray expiry: no retry is under way
+    KillTimer(host, RegistrationRetryTimer);
+    return;
+  }
+  if (RegisterSessionNotification(host, NOTIFY_FOR_THIS_SESSION)) {
+    KillTimer(host, RegistrationRetryTimer);
+    RetriesLeft = 0;
+    RegisteredForNotifications = true;
+    return;
+  }
+  DWORD error = GetLastError();
+  if (error == SessionServicesNotReady && --RetriesLeft > 0) return;
+  // Given up: the same report as a registration that fails at once.
+  KillTimer(host, RegistrationRetryTimer);
+  RetriesLeft = 0;
+  ReportStartupError(host, error);
+}
+
+}  // namespace
+
+HookResult RegisterAndSubclass(HWND host) {
+  if (!RegisterSessionNotification(host, NOTIFY_FOR_THIS_SESSION)) {
+    DWORD error = GetLastError();
+    RegisteredForNotifications = false;
+    if (error != SessionServicesNotReady) {
+      SetLastError(error);
+      return HookResult::Failed;
+    }
+    // Early in a Windows start-up: hook the window now and keep asking once a second.
+    if (!Subclass(host)) return HookResult::Failed;
+    RetriesLeft = RegistrationRetryLimit;
+    // Killed when registration succeeds or is given up, and at quit.
+    SetTimer(host, RegistrationRetryTimer, RegistrationRetryIntervalMs, nullptr);
+    return HookResult::RetryPending;
+  }
+  RegisteredForNotifications = true;
+  return Subclass(host) ? HookResult::Hooked : HookResult::Failed;
+}
+
+LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (HookActive) {
+    switch (message) {
+      case WM_TIMER:
+        if (wParam == DelayTimer) {
+          OnDelayTimer(window);
+          return 0;
+        }
+        if (wParam == GraceTimer) {
+          OnGraceTimer(window);
+          return 0;
+        }
+        if (wParam == RegistrationRetryTimer) {
+          OnRegistrationRetry(window);
+          return 0;
+        }
+        break;
+      case WM_WTSSESSION_CHANGE:
+        OnSessionChange(wParam, window);
+        break;  // the host sees the notification too
+      case WM_USER:
+        if (HostScreenSaverSelector != 0 && lParam == HostScreenSaverSelector) {
+          OnScreenSaverMessage(window);
+          return 0;
+        }
+        break;
+      default:
+        break;
+    }
+    if (RegisteredScreenSaverMessage != 0 && message == RegisteredScreenSaverMessage) {
+      OnScreenSaverMessage(window);
+      return 0;
+    }
+  }
+  return CallWindowProcW(PreviousHostWindowProc, window, message, wParam, lParam);
+}
+
+namespace {
+
+// Takes everything of ours off the host window. pin_if_covered: when another subclass sits
+// on top of ours, keep the DLL mapped (impossible once the module is already unloading).
+void DetachFromHostWindow(HWND host, bool pin_if_covered) {
+  // Nothing of ours may fire on the host window any more.
+  KillTimer(host, RegistrationRetryTimer);
+  KillTimer(host, DelayTimer);
+  KillTimer(host, GraceTimer);
+  Controller.TimerPending = false;
+  if (!HookActive) return;
+  HookActive = false;
+
+  if (!IsWindow(host)) return;  // the host destroyed its window before quit
+  if (reinterpret_cast<WNDPROC>(GetWindowLongW(host, GWL_WNDPROC)) == HostWindowProc) {
+    SetWindowLongW(host, GWL_WNDPROC, reinterpret_cast<LONG>(PreviousHostWindowProc));
+    return;
+  }
+  if (!pin_if_covered) return;
+  // Someone subclassed on top of us and will go on calling HostWindowProc, which now only
+  // passes messages on: keep our code mapped for the life of the process.
+  HMODULE self;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCWSTR>(&HostWindowProc), &self);
+}
+
+// A host that frees the DLL without calling quit must not be left with a window procedure
+// in unmapped code. Only window-local calls here: this runs under the loader lock.
+struct HostWindowTeardown {
+  ~HostWindowTeardown() {
+    if (HookActive) DetachFromHostWindow(PluginHeader.hwndParent, false);
+  }
+} TheHostWindowTeardown;
+
+}  // namespace
+
+void ReleaseHostWindow(HWND host) {
+  if (RegisteredForNotifications) {
+    WTSUnRegisterSessionNotification(host);
+    RegisteredForNotifications = false;
+  }
+  DetachFromHostWindow(host, true);
+}
