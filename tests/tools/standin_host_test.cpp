@@ -52,7 +52,8 @@ TEST_F(HostTest, AnswersDialogParent) {
 TEST_F(HostTest, AssignsOneSelectorPerNameLikeThePlayer) {
   LRESULT a = Query(host.Window(), reinterpret_cast<WPARAM>(L"gen_corvane_screensaver"), proto::QueryRegisterMessage);
   LRESULT b = Query(host.Window(), reinterpret_cast<WPARAM>(L"another_name"), proto::QueryRegisterMessage);
-  LRESULT again = Query(host.Window(), reinterpret_cast<WPARAM>(L"gen_corvane_screensaver"), proto::QueryRegisterMessage);
+  LRESULT again =
+      Query(host.Window(), reinterpret_cast<WPARAM>(L"gen_corvane_screensaver"), proto::QueryRegisterMessage);
   EXPECT_EQ(65537, a);
   EXPECT_EQ(65538, b);
   EXPECT_EQ(a, again);
@@ -88,9 +89,9 @@ TEST_F(HostTest, SimulatesThePlayersCommands) {
     int before;
     int after;
   } steps[] = {
-      {proto::Pause, proto::Playing, proto::Paused},  {proto::Pause, proto::Paused, proto::Playing},
-      {proto::Pause, proto::Stopped, proto::Stopped}, {proto::Play, proto::Paused, proto::Playing},
-      {proto::Play, proto::Stopped, proto::Playing},  {proto::Stop, proto::Playing, proto::Stopped},
+      {proto::Pause, proto::Playing, proto::Paused},         {proto::Pause, proto::Paused, proto::Playing},
+      {proto::Pause, proto::Stopped, proto::Stopped},        {proto::Play, proto::Paused, proto::Playing},
+      {proto::Play, proto::Stopped, proto::Playing},         {proto::Stop, proto::Playing, proto::Stopped},
       {proto::StopWithFade, proto::Playing, proto::Stopped},
   };
   for (const Step& s : steps) {

@@ -69,11 +69,11 @@ bool ParseSeconds(const std::wstring& s, double* out) {
   }
   if (i < s.size() && s[i] == L'.') {
     ++i;
+    if (i == s.size()) return false;  // "2." is a slip of the finger, not a number
     double scale = 0.1;
     while (i < s.size() && s[i] >= L'0' && s[i] <= L'9') {
       value += (s[i++] - L'0') * scale;
       scale /= 10;
-      digits = true;
     }
   }
   if (!digits || i != s.size() || value > MaxSeconds) return false;
