@@ -67,6 +67,11 @@ bool WorkbenchWindow::Create() {
   host_ = bench_.Host().Window();
   if (!host_) return false;
   SetWindowLongPtrW(host_, GWL_STYLE, GetWindowLongPtrW(host_, GWL_STYLE) | WS_CLIPCHILDREN);
+  // First, so that the controls' notifications never reach the host as commands.
+  bench_.SetUiHandler([this](UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    return Handle(message, wParam, lParam, result);
+  });
+  bench_.SetChangeListener([this] { Refresh(); });
 
   // Both fonts are freed in the destructor, after the host window and its controls.
   NONCLIENTMETRICSW metrics = {};
@@ -109,10 +114,6 @@ bool WorkbenchWindow::Create() {
   for (const std::wstring& line : pending_) Append(line);
   pending_.clear();
 
-  bench_.SetUiHandler([this](UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-    return Handle(message, wParam, lParam, result);
-  });
-  bench_.SetChangeListener([this] { Refresh(); });
   SetWindowPos(host_, nullptr, 0, 0, 900, 640, SWP_NOMOVE | SWP_NOZORDER);
   Layout();
   Refresh();
@@ -176,6 +177,10 @@ void WorkbenchWindow::Append(const std::wstring& line) {
   SendMessageW(log_view_, EM_SETSEL, end, end);
   std::wstring text = (end ? L"\r\n" : L"") + line;
   SendMessageW(log_view_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+  // The caret at the start of the new line keeps the view at the left, where the times are.
+  LRESULT start = SendMessageW(log_view_, EM_LINEINDEX, static_cast<WPARAM>(-1), 0);
+  SendMessageW(log_view_, EM_SETSEL, start, start);
+  SendMessageW(log_view_, EM_SCROLLCARET, 0, 0);
 }
 
 void WorkbenchWindow::SetText(int id, const std::wstring& text) {
@@ -197,9 +202,9 @@ void WorkbenchWindow::Refresh() {
   CheckDlgButton(host_, IdStream, host.IsStream() ? BST_CHECKED : BST_UNCHECKED);
 
   std::wstring saver = Workbench::ScreenSaverRunning() ? L"Running" : L"Not running";
-  saver += L"; secure " + Workbench::ReadRegistry(RegistryValue::Secure) + L", no auto return " +
-           Workbench::ReadRegistry(RegistryValue::NoAutoReturn) + L", grace " +
-           Workbench::ReadRegistry(RegistryValue::GracePeriod);
+  saver += L"   (ScreenSaverIsSecure " + Workbench::ReadRegistry(RegistryValue::Secure) + L", NoAutoReturnToWelcome " +
+           Workbench::ReadRegistry(RegistryValue::NoAutoReturn) + L", ScreenSaverGracePeriod " +
+           Workbench::ReadRegistry(RegistryValue::GracePeriod) + L")";
   SetText(IdSaverStatus, saver);
 
   std::wstring plugin = bench_.Loaded() ? L"\"" + bench_.PluginDescription() + L"\" loaded" : L"Not loaded";
