@@ -142,9 +142,7 @@ namespace {
 void DetachFromHostWindow(HWND host, bool pin_if_covered) {
   // Nothing of ours may fire on the host window any more.
   KillTimer(host, RegistrationRetryTimer);
-  KillTimer(host, DelayTimer);
-  KillTimer(host, GraceTimer);
-  Controller.TimerPending = false;
+  CancelReactionTimers(host);
   if (!HookActive) return;
   HookActive = false;
 

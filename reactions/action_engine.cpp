@@ -8,6 +8,10 @@ namespace {
 // The longest a window timer can wait, in whole seconds; a longer grace period waits this.
 constexpr int32_t LongestTimerSeconds = static_cast<int32_t>(USER_TIMER_MAXIMUM / 1000);
 
+// Which of the two reaction timers is armed while TimerPending is set: an expiry of the
+// other one (a stray WM_TIMER) must not run the pending action early.
+UINT_PTR ArmedTimer = 0;
+
 void PostCommand(HWND host, WPARAM command) { PostMessageW(host, WM_COMMAND, command, 0); }
 
 // Pause, stop, fade-out and stop-after-current act only on running playback, and only
@@ -39,7 +43,10 @@ void CancelReactionTimers(HWND host) {
   KillTimer(host, DelayTimer);
   KillTimer(host, GraceTimer);
   Controller.TimerPending = false;
+  ArmedTimer = 0;
 }
+
+bool ReactionTimerArmed(UINT_PTR timer) { return Controller.TimerPending && ArmedTimer == timer; }
 
 bool ArmReactionTimer(int32_t delay, int32_t action, HWND host) {
   CancelReactionTimers(host);
@@ -61,6 +68,7 @@ bool ArmReactionTimer(int32_t delay, int32_t action, HWND host) {
 
   Controller.TimerPending = true;
   Controller.PendingAction = action;
+  ArmedTimer = timer;
   // Killed at its expiry (OnDelayTimer, OnGraceTimer) or by the next rule (CancelReactionTimers).
   if (SetTimer(host, timer, static_cast<UINT>(seconds) * 1000u, nullptr) == 0) {
     // No timer will ever fire: stay idle, so the caller runs the action now instead of never.
@@ -125,8 +133,9 @@ void ApplyRule(const EventReaction& rule, HWND host) {
 void OnDelayTimer(HWND host) {
   // A window timer repeats until killed, and a reaction runs at most once.
   KillTimer(host, DelayTimer);
-  if (!Controller.TimerPending) return;
+  if (!ReactionTimerArmed(DelayTimer)) return;
   Controller.TimerPending = false;
+  ArmedTimer = 0;
   const int32_t action = Controller.PendingAction;
   Controller.PendingAction = DoNothing;
   // The stream test of this moment lets a delayed Stop also end a paused stream.

@@ -13,6 +13,8 @@ void ApplyRule(const EventReaction& rule, HWND host);
 void ExecuteAction(int32_t delay, HWND host, int32_t action, bool stop_paused_stream);
 bool ArmReactionTimer(int32_t delay, int32_t action, HWND host);
 void CancelReactionTimers(HWND host);
+// True while the given reaction timer (DelayTimer or GraceTimer) is the armed one.
+bool ReactionTimerArmed(UINT_PTR timer);
 // The expiry of DelayTimer.
 void OnDelayTimer(HWND host);
 

@@ -314,3 +314,18 @@ TEST_F(EngineTest, TimerThatCannotBeSetIsNotReportedAsArmed) {
   EXPECT_FALSE(Controller.TimerPending);
   EXPECT_EQ(DoNothing, Controller.PendingAction);
 }
+
+// Only the armed timer may run the pending action: a stray expiry of the other one (a
+// WM_TIMER nobody armed) leaves the screen saver reaction waiting.
+TEST_F(EngineTest, ExpiryOfTheOtherTimerLeavesThePendingReactionAlone) {
+  host.SetPlayState(proto::Playing);
+  Controller.ScreenSaverTriggered = true;
+  Controller.GracePeriodSeconds = 30;
+  ApplyRule(Rule(Pause, 0), Host());
+  ASSERT_TRUE(ReactionTimerArmed(GraceTimer));
+  SendMessageW(Host(), WM_TIMER, DelayTimer, 0);
+  EXPECT_TRUE(Posted().empty());
+  EXPECT_TRUE(Controller.TimerPending);
+  EXPECT_TRUE(ReactionTimerArmed(GraceTimer));
+  EXPECT_TRUE(TakeTimer(GraceTimer));
+}
