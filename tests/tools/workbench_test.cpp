@@ -243,6 +243,14 @@ TEST(Workbench, HelpDocumentsTheLanguageAndTheDemoIsPrintable) {
   EXPECT_TRUE(Has(wrong, "unknown argument \"--scritp\"")) << wrong.output;
 }
 
+TEST(Workbench, WindowRunsAScriptAndItsControlsStayOutOfTheRecord) {
+  HostRun run = RunScript("play\nlock\nexpect pause\nexit\n", FakePlugin(), L" --window");
+  EXPECT_EQ(0u, run.exit_code) << run.output;
+  // The log view's own notifications must not reach the host as commands of the plug-in.
+  EXPECT_FALSE(Has(run, "unknown to the player")) << run.output;
+  EXPECT_TRUE(Has(run, "passed: 4 lines, 1 expectation met")) << run.output;
+}
+
 // The shipped DLL in the workbench: the road of a locked and unlocked session, and the
 // settings given through the INI file.
 TEST(WorkbenchWithPlugin, LockPausesAndUnlockResumesAfterTwoSeconds) {

@@ -54,7 +54,7 @@ int ScriptRunner::Run(const Script& script, bool end_run) {
     return RunFailed;
   }
   log_.WritePlain(L"passed: " + std::to_wstring(script.lines.size()) + L" lines, " + std::to_wstring(expectations_) +
-                  L" expectations met");
+                  (expectations_ == 1 ? L" expectation met" : L" expectations met"));
   return RunPassed;
 }
 
