@@ -64,6 +64,7 @@ const wchar_t* UsageText() {
 
   --plugin DLL   the plug-in to load (default: gen_corvane.dll beside corvane-host.exe)
   --window       run the script or the demo in the workbench window, which stays open
+                 afterwards unless the script ends with exit
 )";
 }
 
