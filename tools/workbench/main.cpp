@@ -52,12 +52,12 @@ void RunMessageLoop() {
 int RunInteractive(const Options& options, const std::wstring& plugin) {
   EventLog log;
   log.AddSink(WriteToStdout);
-  Workbench bench(log);
-  WorkbenchWindow window(bench);
+  WorkbenchWindow window;  // before the bench: the bench's last words go to it
   log.AddSink([&](const std::wstring& line) { window.Append(line); });
+  Workbench bench(log);
   // The player keeps its INI file in its own folder unless told otherwise.
   std::wstring ini = options.ini.empty() ? standin::ProgramFolder() + L"winamp.ini" : options.ini;
-  if (!bench.Open(plugin, ini, true) || !window.Create()) return RunNotStarted;
+  if (!bench.Open(plugin, ini, true) || !window.Create(bench)) return RunNotStarted;
   if (!bench.LoadPlugin()) log.Write(L"the plug-in did not load; the window stays for a look at the log");
   window.Refresh();
   RunMessageLoop();
@@ -74,14 +74,14 @@ int RunScript(const Options& options, const std::wstring& plugin, const Script& 
     log.WritePlain(L"NOT RUN: the script has " + std::to_wstring(script.errors.size()) + L" mistake(s)");
     return RunNotStarted;
   }
+  WorkbenchWindow window;  // before the bench: the bench's last words go to it
+  if (options.window) log.AddSink([&](const std::wstring& line) { window.Append(line); });
   Workbench bench(log);
   if (!options.window) {
     if (!bench.Open(plugin, options.ini, false)) return RunNotStarted;
     return ScriptRunner(bench).Run(script);
   }
-  WorkbenchWindow window(bench);
-  log.AddSink([&](const std::wstring& line) { window.Append(line); });
-  if (!bench.Open(plugin, options.ini, true) || !window.Create()) return RunNotStarted;
+  if (!bench.Open(plugin, options.ini, true) || !window.Create(bench)) return RunNotStarted;
   window.SetBusy(true);
   int result = ScriptRunner(bench).Run(script, false);
   window.SetBusy(false);

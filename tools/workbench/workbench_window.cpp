@@ -56,22 +56,21 @@ std::wstring Clock(int seconds) {
 
 }  // namespace
 
-WorkbenchWindow::WorkbenchWindow(Workbench& bench) : bench_(bench) {}
-
 WorkbenchWindow::~WorkbenchWindow() {
   if (ui_font_) DeleteObject(ui_font_);
   if (log_font_) DeleteObject(log_font_);
 }
 
-bool WorkbenchWindow::Create() {
-  host_ = bench_.Host().Window();
+bool WorkbenchWindow::Create(Workbench& bench) {
+  bench_ = &bench;
+  host_ = bench_->Host().Window();
   if (!host_) return false;
   SetWindowLongPtrW(host_, GWL_STYLE, GetWindowLongPtrW(host_, GWL_STYLE) | WS_CLIPCHILDREN);
   // First, so that the controls' notifications never reach the host as commands.
-  bench_.SetUiHandler([this](UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  bench_->SetUiHandler([this](UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     return Handle(message, wParam, lParam, result);
   });
-  bench_.SetChangeListener([this] { Refresh(); });
+  bench_->SetChangeListener([this] { Refresh(); });
 
   // Both fonts are freed in the destructor, after the host window and its controls.
   NONCLIENTMETRICSW metrics = {};
@@ -192,7 +191,7 @@ void WorkbenchWindow::SetText(int id, const std::wstring& text) {
 
 void WorkbenchWindow::Refresh() {
   if (!host_ || !IsWindow(host_)) return;
-  const standin::StandInHost& host = bench_.Host();
+  const standin::StandInHost& host = bench_->Host();
   std::wstring player = standin::PlayStateName(host.PlayState());
   player[0] = static_cast<wchar_t>(towupper(player[0]));
   player += L", track " + std::to_wstring(host.TrackNumber());
@@ -207,12 +206,12 @@ void WorkbenchWindow::Refresh() {
            Workbench::ReadRegistry(RegistryValue::GracePeriod) + L")";
   SetText(IdSaverStatus, saver);
 
-  std::wstring plugin = bench_.Loaded() ? L"\"" + bench_.PluginDescription() + L"\" loaded" : L"Not loaded";
-  if (bench_.Configuring()) plugin += L"; its dialog is open";
+  std::wstring plugin = bench_->Loaded() ? L"\"" + bench_->PluginDescription() + L"\" loaded" : L"Not loaded";
+  if (bench_->Configuring()) plugin += L"; its dialog is open";
   if (busy_) plugin += L"; a script runs";
   SetText(IdPluginStatus, plugin);
-  SetText(IdIniPath, bench_.IniPath());
-  if (!busy_) EnableWindow(GetDlgItem(host_, IdConfigure), bench_.Loaded() && !bench_.Configuring());
+  SetText(IdIniPath, bench_->IniPath());
+  if (!busy_) EnableWindow(GetDlgItem(host_, IdConfigure), bench_->Loaded() && !bench_->Configuring());
 }
 
 bool WorkbenchWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
@@ -240,56 +239,56 @@ bool WorkbenchWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
 }
 
 void WorkbenchWindow::OnButton(int id) {
-  EventLog& log = bench_.Log();
+  EventLog& log = bench_->Log();
   auto say = [&](const wchar_t* what) { log.Write(std::wstring(L"button: ") + what); };
   switch (id) {
     case IdPlay:
       say(L"play");
-      bench_.SetPlayState(proto::Playing);
+      bench_->SetPlayState(proto::Playing);
       break;
     case IdPause:
       say(L"pause");
-      bench_.SetPlayState(proto::Paused);
+      bench_->SetPlayState(proto::Paused);
       break;
     case IdStop:
       say(L"stop");
-      bench_.SetPlayState(proto::Stopped);
+      bench_->SetPlayState(proto::Stopped);
       break;
     case IdTrackEnd:
       say(L"track ends");
-      bench_.EndOfTrack();
+      bench_->EndOfTrack();
       break;
     case IdStream:
       say(L"stream");
-      bench_.SetStream(IsDlgButtonChecked(host_, IdStream) == BST_CHECKED);
+      bench_->SetStream(IsDlgButtonChecked(host_, IdStream) == BST_CHECKED);
       break;
     case IdLock:
       say(L"lock");
-      bench_.SendSessionChange(WTS_SESSION_LOCK);
+      bench_->SendSessionChange(WTS_SESSION_LOCK);
       break;
     case IdUnlock:
       say(L"unlock");
-      bench_.SendSessionChange(WTS_SESSION_UNLOCK);
+      bench_->SendSessionChange(WTS_SESSION_UNLOCK);
       break;
     case IdConnect:
       say(L"console connect");
-      bench_.SendSessionChange(WTS_CONSOLE_CONNECT);
+      bench_->SendSessionChange(WTS_CONSOLE_CONNECT);
       break;
     case IdDisconnect:
       say(L"console disconnect");
-      bench_.SendSessionChange(WTS_CONSOLE_DISCONNECT);
+      bench_->SendSessionChange(WTS_CONSOLE_DISCONNECT);
       break;
     case IdSaverOn:
       say(L"screen saver starts");
-      bench_.SetScreenSaver(true);
+      bench_->SetScreenSaver(true);
       break;
     case IdSaverOff:
       say(L"screen saver ends");
-      bench_.SetScreenSaver(false);
+      bench_->SetScreenSaver(false);
       break;
     case IdConfigure:
       say(L"configure");
-      if (bench_.Loaded() && !bench_.Configuring()) bench_.Configure(DialogButton::None, 0);
+      if (bench_->Loaded() && !bench_->Configuring()) bench_->Configure(DialogButton::None, 0);
       break;
     case IdClearLog:
       SetWindowTextW(log_view_, L"");

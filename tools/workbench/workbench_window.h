@@ -17,13 +17,14 @@ namespace workbench {
 
 class WorkbenchWindow {
  public:
-  explicit WorkbenchWindow(Workbench& bench);
+  // Made before the workbench whose log it shows, so that it outlives every line.
+  WorkbenchWindow() = default;
   ~WorkbenchWindow();  // frees the fonts; the controls go with the host window
   WorkbenchWindow(const WorkbenchWindow&) = delete;
   WorkbenchWindow& operator=(const WorkbenchWindow&) = delete;
 
   // Adds the controls to the bench's (visible) host window.
-  bool Create();
+  bool Create(Workbench& bench);
   // While a script runs the buttons are off, so that the script alone drives the host.
   void SetBusy(bool busy);
   // A log sink: lines that come before the log view exists are kept for it.
@@ -43,7 +44,7 @@ class WorkbenchWindow {
   HWND Add(int id, const wchar_t* window_class, const wchar_t* text, DWORD style, int width);
   void SetText(int id, const std::wstring& text);
 
-  Workbench& bench_;
+  Workbench* bench_ = nullptr;
   HWND host_ = nullptr;
   HWND log_view_ = nullptr;
   HFONT ui_font_ = nullptr;
