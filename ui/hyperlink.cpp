@@ -1,20 +1,246 @@
-// Placeholder until the hyperlink control is built.
 #include "ui/hyperlink.h"
+
+#include <shellapi.h>
+
+#include <cwchar>
+#include <new>
 
 ATOM LinkPropertyAtom = 0;
 LONG LinkCount = 0;
 HFONT UnderlineFont = nullptr;
 HCURSOR HandCursor = nullptr;
 
+namespace {
+
+// The property atom lives exactly as long as the module: added when its static objects are
+// constructed, deleted when they are destroyed.
+struct LinkAtomRegistration {
+  LinkAtomRegistration() { LinkPropertyAtom = GlobalAddAtomW(LinkPropertyName); }
+  ~LinkAtomRegistration() {
+    if (LinkPropertyAtom) GlobalDeleteAtom(LinkPropertyAtom);
+    LinkPropertyAtom = 0;
+  }
+};
+LinkAtomRegistration AtomRegistration;
+
+const wchar_t* PropertyName() { return MAKEINTATOM(LinkPropertyAtom); }
+
+CHyperLink* LinkOf(HWND control) { return static_cast<CHyperLink*>(GetPropW(control, PropertyName())); }
+
+bool CopyText(const wchar_t* text, wchar_t** field) {
+  delete[] *field;
+  *field = nullptr;
+  if (!text) return false;
+  const size_t length = wcslen(text) + 1;
+  wchar_t* copy = new (std::nothrow) wchar_t[length];
+  if (!copy) return false;
+  wmemcpy(copy, text, length);
+  *field = copy;
+  return true;
+}
+
+// The shared underlined font follows the first attached link's font. A control without a
+// readable font draws in the system font, so that is the one underlined then.
+HFONT MakeUnderlineFont(HFONT font) {
+  LOGFONTW description = {};
+  if (!font || GetObjectW(font, sizeof(description), &description) != sizeof(description)) {
+    GetObjectW(GetStockObject(SYSTEM_FONT), sizeof(description), &description);
+  }
+  description.lfUnderline = 1;
+  return CreateFontIndirectW(&description);
+}
+
+// One link fewer; the last one frees the shared font and forgets the cursor.
+void ReleaseSharedResources() {
+  if (--LinkCount > 0) return;
+  HandCursor = nullptr;
+  if (UnderlineFont) DeleteObject(UnderlineFont);
+  UnderlineFont = nullptr;
+}
+
+void SetControlFont(HWND control, HFONT font) {
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+}
+
+}  // namespace
+
 CHyperLink::CHyperLink()
     : Target(nullptr), Parameters(nullptr), KeepUnvisitedColor(false), Hovering(false), Visited(false),
       NormalFont(nullptr), PrevWndProc(nullptr) {}
-CHyperLink::~CHyperLink() {}
-bool CHyperLink::SetTarget(const wchar_t*) { return false; }
-bool CHyperLink::SetParameters(const wchar_t*) { return false; }
-bool CHyperLink::Attach(HWND, const wchar_t*) { return false; }
-bool CHyperLink::Attach(HWND, int, const wchar_t*) { return false; }
-void CHyperLink::Open() {}
-LRESULT CALLBACK CHyperLink::LinkWndProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
-LRESULT CALLBACK CHyperLink::LinkParentWndProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
-void CHyperLink::DrawLinkFocusRect(HWND) {}
+
+CHyperLink::~CHyperLink() {
+  delete[] Target;
+  delete[] Parameters;
+}
+
+bool CHyperLink::SetTarget(const wchar_t* target) { return CopyText(target, &Target); }
+
+bool CHyperLink::SetParameters(const wchar_t* parameters) { return CopyText(parameters, &Parameters); }
+
+bool CHyperLink::Attach(HWND dialog, int control_id, const wchar_t* target) {
+  return Attach(GetDlgItem(dialog, control_id), target);
+}
+
+bool CHyperLink::Attach(HWND control, const wchar_t* target) {
+  // Without a live control nothing would ever undo the count, font and subclass below;
+  // without the atom the procedures could not find their objects.
+  if (!IsWindow(control) || !LinkPropertyAtom) return false;
+  if (!SetTarget(target)) return false;
+
+  // The parent is subclassed once for all its links; LinkParentWndProc undoes it at the
+  // parent's WM_DESTROY. Its own procedure is kept in its property.
+  HWND parent = GetParent(control);
+  if (parent) {
+    LONG_PTR own = GetWindowLongPtrW(parent, GWLP_WNDPROC);
+    if (own != reinterpret_cast<LONG_PTR>(&LinkParentWndProc) &&
+        SetPropW(parent, PropertyName(), reinterpret_cast<HANDLE>(own))) {
+      SetWindowLongPtrW(parent, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LinkParentWndProc));
+    }
+  }
+
+  // Static controls see the mouse only with SS_NOTIFY.
+  SetWindowLongPtrW(control, GWL_STYLE, GetWindowLongPtrW(control, GWL_STYLE) | SS_NOTIFY);
+  NormalFont = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+
+  // The first link makes the shared font and cursor; the last one's WM_DESTROY frees them.
+  if (LinkCount++ == 0) {
+    UnderlineFont = MakeUnderlineFont(NormalFont);
+    HandCursor = LoadCursorW(nullptr, IDC_HAND);
+    if (!HandCursor) HandCursor = LoadCursorW(nullptr, IDC_ARROW);
+  }
+
+  // The property comes first so that LinkWndProc always finds its object; the subclass is
+  // undone in OnDestroy at the control's WM_DESTROY.
+  PrevWndProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(control, GWLP_WNDPROC));
+  if (!SetPropW(control, PropertyName(), this)) {
+    ReleaseSharedResources();
+    return false;
+  }
+  SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LinkWndProc));
+  return true;
+}
+
+void CHyperLink::Open() {
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof(info);
+  info.lpVerb = L"open";
+  info.lpFile = Target;
+  info.lpParameters = Parameters;
+  info.nShow = SW_SHOW;
+  ShellExecuteExW(&info);
+  // The new colour shows at the next repaint; a failure to open is not reported.
+  Visited = true;
+}
+
+LRESULT CALLBACK CHyperLink::LinkWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  CHyperLink* link = LinkOf(window);
+  if (!link) return DefWindowProcW(window, message, wParam, lParam);
+  switch (message) {
+    case WM_DESTROY:
+      return link->OnDestroy(window, wParam, lParam);
+    case WM_SETFOCUS:
+      link->OnHighlight();
+      DrawLinkFocusRect(window);
+      return 0;
+    case WM_KILLFOCUS:
+      link->OnUnhighlight();
+      DrawLinkFocusRect(window);
+      return 0;
+    case WM_SETCURSOR:
+      SetCursor(HandCursor);
+      return TRUE;
+    case WM_KEYUP:
+      if (wParam != VK_SPACE) break;
+      link->Open();
+      return 0;
+    case WM_MOUSEMOVE:
+      link->OnMouseMove(window, lParam);
+      return 0;
+    case WM_LBUTTONUP:
+      link->Open();
+      return 0;
+    case WM_CAPTURECHANGED:
+      link->OnCaptureChanged(window);
+      return 0;
+    default:
+      break;
+  }
+  return CallWindowProcW(link->PrevWndProc, window, message, wParam, lParam);
+}
+
+LRESULT CHyperLink::OnDestroy(HWND control, WPARAM wParam, LPARAM lParam) {
+  // Undo everything Attach did, then let the control's own procedure see WM_DESTROY.
+  WNDPROC previous = PrevWndProc;
+  SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+  SetControlFont(control, NormalFont);
+  ReleaseSharedResources();
+  RemovePropW(control, PropertyName());
+  return CallWindowProcW(previous, control, WM_DESTROY, wParam, lParam);
+}
+
+void CHyperLink::OnMouseMove(HWND control, LPARAM lParam) {
+  if (!Hovering) {
+    // The capture brings every later move, inside or not, so the hover's end is seen.
+    Hovering = true;
+    if (UnderlineFont) SetControlFont(control, UnderlineFont);
+    InvalidateRect(control, nullptr, FALSE);
+    OnHighlight();
+    SetCapture(control);
+    return;
+  }
+  // Unsigned on purpose: a point left of or above the control reads as 32768 or more.
+  const unsigned x = LOWORD(lParam);
+  const unsigned y = HIWORD(lParam);
+  RECT client;
+  GetClientRect(control, &client);
+  const bool inside = static_cast<LONG>(x) >= client.left && static_cast<LONG>(x) < client.right &&
+                      static_cast<LONG>(y) >= client.top && static_cast<LONG>(y) < client.bottom;
+  // The WM_CAPTURECHANGED that follows ends the hover.
+  if (!inside) ReleaseCapture();
+}
+
+void CHyperLink::OnCaptureChanged(HWND control) {
+  Hovering = false;
+  OnUnhighlight();
+  SetControlFont(control, NormalFont);
+  InvalidateRect(control, nullptr, FALSE);
+}
+
+void CHyperLink::DrawLinkFocusRect(HWND control) {
+  HWND parent = GetParent(control);
+  if (!parent) return;
+  RECT frame;
+  GetWindowRect(control, &frame);
+  POINT corners[2] = {{frame.left - 1, frame.top - 1}, {frame.right + 1, frame.bottom + 1}};
+  ScreenToClient(parent, &corners[0]);
+  ScreenToClient(parent, &corners[1]);
+  const RECT area = {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+  // The drawing inverts: the same call on focus loss erases what focus gain drew.
+  HDC dc = GetDC(parent);
+  if (!dc) return;
+  DrawFocusRect(dc, &area);
+  ReleaseDC(parent, dc);
+}
+
+LRESULT CALLBACK CHyperLink::LinkParentWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  WNDPROC own = reinterpret_cast<WNDPROC>(GetPropW(window, PropertyName()));
+  if (!own) return DefWindowProcW(window, message, wParam, lParam);
+  switch (message) {
+    case WM_DESTROY:
+      SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
+      RemovePropW(window, PropertyName());
+      break;
+    case WM_CTLCOLORSTATIC: {
+      CHyperLink* link = LinkOf(reinterpret_cast<HWND>(lParam));
+      if (!link) break;
+      // The parent picks brush and background; the link's colour goes on top of its choice.
+      LRESULT brush = CallWindowProcW(own, window, message, wParam, lParam);
+      const bool purple = link->Visited && !link->KeepUnvisitedColor;
+      SetTextColor(reinterpret_cast<HDC>(wParam), purple ? LinkVisitedColor : LinkUnvisitedColor);
+      return brush;
+    }
+    default:
+      break;
+  }
+  return CallWindowProcW(own, window, message, wParam, lParam);
+}

@@ -15,13 +15,19 @@ class CHyperLink {
   CHyperLink(const CHyperLink&) = delete;
   CHyperLink& operator=(const CHyperLink&) = delete;
 
+  // Called when the link gains the focus or a hover starts, and when it loses the focus
+  // or the hover ends; the calls of the two may nest.
   virtual void OnHighlight() {}
   virtual void OnUnhighlight() {}
 
+  // Keep heap copies of the texts; false (and the field null) when no copy could be made.
   bool SetTarget(const wchar_t* target);
   bool SetParameters(const wchar_t* parameters);
+  // Subclasses the static control (and, once, its parent). The object must outlive the
+  // control; the subclasses are undone when the windows are destroyed.
   bool Attach(HWND control, const wchar_t* target);
   bool Attach(HWND dialog, int control_id, const wchar_t* target);
+  // Has the shell open Target with Parameters and marks the link visited.
   void Open();
 
   static LRESULT CALLBACK LinkWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -35,6 +41,11 @@ class CHyperLink {
   bool Visited;
   HFONT NormalFont;
   WNDPROC PrevWndProc;
+
+ private:
+  LRESULT OnDestroy(HWND control, WPARAM wParam, LPARAM lParam);
+  void OnMouseMove(HWND control, LPARAM lParam);
+  void OnCaptureChanged(HWND control);
 };
 
 // The atom naming the link properties; added at the module's static set-up and deleted

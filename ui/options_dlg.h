@@ -13,10 +13,13 @@
 #include "ui/base_dlg.h"
 #include "ui/hyperlink.h"
 
+// Final: the destructor is not virtual, and the object is deleted through this type.
 class COptionsDlg final : public CBaseDlg {
  public:
   COptionsDlg(ReactionSettings* live_settings, HINSTANCE module_instance);
   ~COptionsDlg();
+  COptionsDlg(const COptionsDlg&) = delete;
+  COptionsDlg& operator=(const COptionsDlg&) = delete;
 
   INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -37,16 +40,22 @@ class COptionsDlg final : public CBaseDlg {
   void OnDefaults();
 
   void CenterOnHostWindow();
+  void MakeHeader();
+  void AttachLinks();
   void FillActionLists();
   void LoadControls();
   void SelectAction(int list_id, int32_t code);
+  int32_t SelectedAction(int list_id) const;
   void UpdateRuleControls(int list_id);
   void UpdateOptionAvailability();
   void LoadOptionChecks();
   void StoreControls();
   void ClampDelayField(int field_id);
   void CheckDelayField(int field_id);
+  // A string of the module's table; empty when it cannot be loaded.
+  void LoadText(UINT id, wchar_t (&buffer)[100]) const;
 };
 
-// A Yes/No warning box (No the default) placed over the foreground window.
+// A Yes/No warning box (No the default) placed over the foreground window and kept on the
+// desktop.
 int ShowCenteredMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption);

@@ -1,0 +1,27 @@
+// What a link test opens: writes the arguments it was started with, joined by '|', into
+// the file named by its first argument, so the test sees what the shell passed on.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  int count = 0;
+  wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!args || count < 2) return 1;
+  std::wstring text;
+  for (int i = 2; i < count; ++i) text += (i > 2 ? L"|" : L"") + std::wstring(args[i]);
+  // Written under another name and then renamed, so the test never reads half a file.
+  const std::wstring target = args[1];
+  const std::wstring partial = target + L".part";
+  LocalFree(args);
+  HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 2;
+  std::string utf8(text.size() * 3 + 1, '\0');
+  const int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0],
+                                         static_cast<int>(utf8.size()), nullptr, nullptr);
+  DWORD written = 0;
+  WriteFile(file, utf8.data(), static_cast<DWORD>(length), &written, nullptr);
+  CloseHandle(file);
+  return MoveFileW(partial.c_str(), target.c_str()) ? 0 : 3;
+}

@@ -1,0 +1,114 @@
+// Options dialog behaviour that needs the keyboard focus or the foreground window, run
+// alone so no other test's window takes them away.
+#include "tests/ui/ui_test_support.h"
+
+#include <commctrl.h>
+
+#include "ui/resource.h"
+
+using namespace ui_testing;
+
+namespace {
+
+// Wine's edit control ignores EM_SHOWBALLOONTIP, so the test records what the dialog asks
+// the field to show.
+struct BalloonRecorder {
+  struct Tip {
+    DWORD size;
+    std::wstring title, text;
+    INT icon;
+  };
+  static std::vector<Tip> tips;
+  static WNDPROC previous;
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == EM_SHOWBALLOONTIP) {
+      const auto* tip = reinterpret_cast<const EDITBALLOONTIP*>(lParam);
+      tips.push_back({tip->cbStruct, tip->pszTitle, tip->pszText, tip->ttiIcon});
+    }
+    return CallWindowProcW(previous, window, message, wParam, lParam);
+  }
+  // Undone by the field's destruction with the dialog.
+  static void Install(HWND field) {
+    tips.clear();
+    previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
+  }
+};
+std::vector<BalloonRecorder::Tip> BalloonRecorder::tips;
+WNDPROC BalloonRecorder::previous = nullptr;
+
+}  // namespace
+
+TEST_F(OptionsDialogTest, OutOfRangeDelayWarnsWhileTypingAndIsClampedOnLeavingOrAtOk) {
+  RunDialog([this](COptionsDlg&, HWND dialog) {
+    Choose(dialog, IDC_LOGIN_ACTION, Stop);  // a disabled field could not take the focus
+    HWND field = GetDlgItem(dialog, IDE_LOCK_DELAY);
+    BalloonRecorder::Install(field);
+    SetFocus(field);
+    Type(dialog, IDE_LOCK_DELAY, L"60");
+    EXPECT_TRUE(BalloonRecorder::tips.empty()) << "60 is in range";
+    Type(dialog, IDE_LOCK_DELAY, L"75");
+    ASSERT_EQ(1u, BalloonRecorder::tips.size()) << "one balloon, at the second digit";
+    const auto& tip = BalloonRecorder::tips[0];
+    EXPECT_EQ(16u, tip.size);
+    EXPECT_EQ(L"Ung\u00fcltiger Wert", tip.title);
+    EXPECT_EQ(L"Die Verz\u00f6gerung muss zwischen 0 und 60 Sekunden liegen.", tip.text);
+    EXPECT_EQ(TTI_ERROR, tip.icon);
+    EXPECT_EQ(L"75", ItemText(dialog, IDE_LOCK_DELAY)) << "the typed text stays until the field is left";
+
+    // Leaving the field corrects it; an emptied field shows 0.
+    SetFocus(GetDlgItem(dialog, IDE_LOGIN_DELAY));
+    EXPECT_EQ(L"60", ItemText(dialog, IDE_LOCK_DELAY));
+    Type(dialog, IDE_LOGIN_DELAY, L"");
+    SetFocus(GetDlgItem(dialog, IDE_UNLOCK_DELAY));
+    EXPECT_EQ(L"0", ItemText(dialog, IDE_LOGIN_DELAY));
+    EXPECT_EQ(1u, BalloonRecorder::tips.size()) << "corrected values raise no balloon";
+
+    // Enter while still in the field: OK comes before any focus change.
+    Type(dialog, IDE_UNLOCK_DELAY, L"99");
+    PostMessageW(GetDlgItem(dialog, IDE_UNLOCK_DELAY), WM_KEYDOWN, VK_RETURN, 0);
+    Later(2000, [dialog] { ADD_FAILURE() << "Enter did not press OK"; EndDialog(dialog, -2); });
+  });
+  EXPECT_EQ(60, live.lock.delay);
+  EXPECT_EQ(0, live.login.delay);
+  EXPECT_EQ(60, live.unlock.delay);
+}
+
+TEST_F(OptionsDialogTest, ConfirmationIsCentredOverTheDialogAndKeptOnTheDesktop) {
+  RunDialog([this](COptionsDlg&, HWND dialog) {
+    ASSERT_EQ(dialog, GetForegroundWindow()) << "the box is placed over the foreground window";
+    RECT desktop, own;
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    GetWindowRect(dialog, &own);
+    const int width = own.right - own.left;
+    const int height = own.bottom - own.top;
+    const struct {
+      const char* where;
+      int x, y;
+    } places[] = {
+        {"inside", 120, 90},
+        {"across the bottom right", desktop.right - width / 4, desktop.bottom - height / 4},
+        {"across the top left", -width * 3 / 4, -height * 3 / 4},
+    };
+    for (const auto& place : places) {
+      SetWindowPos(dialog, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+      RECT box = {};
+      Later(1, [&] {
+        HWND popup = OwnedPopup(dialog);
+        GetWindowRect(popup, &box);
+        Click(popup, IDNO);
+      });
+      Click(dialog, IDB_DEFAULTS);
+      const int box_width = box.right - box.left;
+      const int box_height = box.bottom - box.top;
+      int x = place.x + width / 2 - box_width / 2;
+      int y = place.y + height / 2 - box_height / 2;
+      x = x < 0 ? 0 : (x + box_width > desktop.right ? desktop.right - box_width : x);
+      y = y < 0 ? 0 : (y + box_height > desktop.bottom ? desktop.bottom - box_height : y);
+      EXPECT_EQ(x, box.left) << place.where;
+      EXPECT_EQ(y, box.top) << place.where;
+      EXPECT_LE(box.right, desktop.right) << place.where;
+      EXPECT_LE(box.bottom, desktop.bottom) << place.where;
+    }
+    Click(dialog, IDCANCEL);
+  });
+}

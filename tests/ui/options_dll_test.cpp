@@ -1,0 +1,93 @@
+// The options dialog through the shipped DLL, as the host opens it from its preferences.
+#include "tests/common/test_support.h"
+
+#include <commctrl.h>
+
+#include "ui/hyperlink.h"
+#include "ui/resource.h"
+
+using standin::PluginLoader;
+
+namespace {
+
+const wchar_t DialogTitle[] = L"\"Quillary\" - Einstellungen";
+
+struct TitleSearch {
+  int count;
+  HWND found;
+};
+BOOL CALLBACK CountDialogs(HWND window, LPARAM data) {
+  wchar_t title[64] = {};
+  GetWindowTextW(window, title, 64);
+  if (wcscmp(title, DialogTitle) == 0) {
+    auto* search = reinterpret_cast<TitleSearch*>(data);
+    ++search->count;
+    search->found = window;
+  }
+  return TRUE;
+}
+TitleSearch FindDialogs() {
+  TitleSearch search = {0, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), CountDialogs, reinterpret_cast<LPARAM>(&search));
+  return search;
+}
+
+class OptionsDllTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
+    InitCommonControlsEx(&controls);  // the host has done this before any plug-in runs
+    ini = folder.File(L"winamp.ini");
+    host.SetIniPath(testing_support::ToAnsi(ini));
+  }
+  testing_support::TempFolder folder;
+  std::wstring ini;
+  PluginLoader plugin;
+};
+
+}  // namespace
+
+TEST_F(OptionsDllTest, ConfigRunsOneDialogAndOkSavesWhatWasChosen) {
+  ASSERT_TRUE(plugin.Load(testing_support::PluginDllPath())) << plugin.Error();
+  ASSERT_EQ(0, plugin.Init(host.Window()));
+  host.After(1, [this] {
+    HWND dialog = FindDialogs().found;
+    ASSERT_NE(nullptr, dialog);
+    // The texts come from the DLL's own resources.
+    wchar_t item[64] = {};
+    SendDlgItemMessageW(dialog, IDC_UNLOCK_ACTION, CB_GETLBTEXT, 2, reinterpret_cast<LPARAM>(item));
+    EXPECT_STREQ(L"N\u00e4chsten Titel wiedergeben", item);
+
+    plugin.Config();  // the host's preferences ask again while it is open
+    EXPECT_EQ(1, FindDialogs().count) << "a second config only raises the open dialog";
+
+    HWND list = GetDlgItem(dialog, IDC_LOCK_ACTION);
+    SendMessageW(list, CB_SETCURSEL, 2, 0);  // "Stopp"
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_LOCK_ACTION, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    SetDlgItemInt(dialog, IDE_LOCK_DELAY, 12, FALSE);
+    SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+  });
+  const UINT_PTR guard = host.After(10000, [] {
+    ADD_FAILURE() << "the options dialog was left open";
+    if (HWND dialog = FindDialogs().found) EndDialog(dialog, 2);
+  });
+  plugin.Config();
+  KillTimer(host.Window(), guard);
+  EXPECT_EQ(0, FindDialogs().count);
+  EXPECT_EQ(2u, GetPrivateProfileIntW(L"gen_corvane", L"lock_action", 0, ini.c_str()));
+  EXPECT_EQ(12u, GetPrivateProfileIntW(L"gen_corvane", L"lock_delay", 0, ini.c_str()));
+  EXPECT_EQ(5u, GetPrivateProfileIntW(L"gen_corvane", L"unlock_action", 0, ini.c_str()));
+  plugin.Quit();
+}
+
+// The atom is global to the desktop, so this program runs alone: no other process holds it.
+TEST_F(OptionsDllTest, LinkAtomLivesAsLongAsTheDll) {
+  ASSERT_EQ(0, GlobalFindAtomW(LinkPropertyName));
+  ASSERT_TRUE(plugin.Load(testing_support::PluginDllPath())) << plugin.Error();
+  EXPECT_NE(0, GlobalFindAtomW(LinkPropertyName)) << "added by the DLL's static set-up";
+  ASSERT_EQ(0, plugin.Init(host.Window()));
+  plugin.Quit();
+  plugin.Unload();
+  EXPECT_EQ(0, GlobalFindAtomW(LinkPropertyName)) << "deleted by the DLL's static teardown";
+}

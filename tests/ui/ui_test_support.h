@@ -1,0 +1,66 @@
+// Helpers for the dialog and link tests: the common controls the host process provides,
+// running the options dialog from inside its own modal loop, and honest resource counts.
+//
+// Classes in this file:
+//   OptionsDialogTest  - fixture that runs the real options dialog on a stand-in host.
+//   ObjectCounts       - GDI objects, windows and kernel handles of this process.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "reactions/reaction_settings.h"
+#include "tests/common/test_support.h"
+#include "ui/options_dlg.h"
+
+namespace ui_testing {
+
+// The host process has loaded the up-down class and the balloon tips; tests do it here.
+void InitCommonControlsAsTheHostDoes();
+
+// GDI objects, windows and kernel handles of this process (testing_support's probe).
+struct ObjectCounts {
+  int gdi = 0;
+  int windows = 0;
+  int kernel = 0;
+};
+ObjectCounts CountObjects();
+
+std::wstring ItemText(HWND dialog, int id);
+struct ListItem {
+  std::wstring text;
+  LRESULT code;
+};
+std::vector<ListItem> ListItems(HWND dialog, int list_id);
+std::wstring SelectedText(HWND dialog, int list_id);
+// As the user does it: select the item with this action, then the list's CBN_SELCHANGE.
+void Choose(HWND dialog, int list_id, int32_t code);
+// Types into a field as the keyboard does (WM_CHAR), replacing its text.
+void Type(HWND dialog, int field_id, const std::wstring& text);
+void Click(HWND dialog, int id);
+// The message box or other popup that the dialog owns, once one is up.
+HWND OwnedPopup(HWND dialog);
+// A top-level window of this thread with this title (other test processes may
+// show the same dialog at the same time).
+HWND ThreadWindowTitled(const wchar_t* title);
+
+}  // namespace ui_testing
+
+class OptionsDialogTest : public HostTest {
+ protected:
+  void SetUp() override;
+
+  // Runs the options dialog modally on `live`, as config does; `step` runs inside its modal
+  // loop once it is up and is expected to end it. A dialog still open after 10 s is ended
+  // with -2 and fails the test. Returns what RunOptionsDialog returned.
+  int RunDialog(const std::function<void(COptionsDlg&, HWND)>& step);
+  // Runs `task` inside whatever modal loop is running after `ms`.
+  void Later(DWORD ms, std::function<void()> task) { host.After(ms, std::move(task)); }
+
+  testing_support::TempFolder folder;
+  std::wstring ini;
+  ReactionSettings live;
+};
