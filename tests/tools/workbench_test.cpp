@@ -51,7 +51,7 @@ HostRun RunHost(const std::wstring& arguments) {
 }
 
 HostRun RunScript(const std::string& script, const std::wstring& plugin = FakePlugin(),
-              const std::wstring& more_arguments = L"") {
+                  const std::wstring& more_arguments = L"") {
   TempFolder folder;
   std::wstring path = folder.File(L"script.txt");
   WriteFileBytes(path, script);
@@ -281,4 +281,20 @@ TEST(WorkbenchWithPlugin, IniLinesChooseTheRules) {
       "expect pause\n",
       testing_support::PluginDllPath());
   EXPECT_EQ(0u, run.exit_code) << run.output;
+}
+
+TEST(WorkbenchWithPlugin, ConfigCancelWritesNothingAndOkSavesTheRules) {
+  TempFolder folder;
+  std::wstring ini = folder.File(L"winamp.ini");
+  HostRun run = RunScript(
+      "ini unlock_delay 7\n"
+      "config cancel\n"
+      "expect ini lock_action \"\"\n"
+      "config ok\n"
+      "expect ini lock_action 1\n"
+      "expect ini unlock_delay 7\n"
+      "expect ini lock_on_screensaver 1\n",
+      testing_support::PluginDllPath(), L" --ini " + Quoted(ini));
+  EXPECT_EQ(0u, run.exit_code) << run.output;
+  EXPECT_NE(std::string::npos, ReadFileBytes(ini).find("[Winamp]")) << "the host's own section stays";
 }
