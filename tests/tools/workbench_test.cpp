@@ -298,3 +298,13 @@ TEST(WorkbenchWithPlugin, ConfigCancelWritesNothingAndOkSavesTheRules) {
   EXPECT_EQ(0u, run.exit_code) << run.output;
   EXPECT_NE(std::string::npos, ReadFileBytes(ini).find("[Winamp]")) << "the host's own section stays";
 }
+
+TEST(WorkbenchWithPlugin, DemoPlaysTheTypicalRoad) {
+  ScopedRegistryValue grace(HKEY_LOCAL_MACHINE, Winlogon, L"ScreenSaverGracePeriod");
+  ASSERT_TRUE(grace.SetString(L"30"));
+  HostRun run = RunHost(L"--demo");
+  EXPECT_EQ(0u, run.exit_code) << run.output;
+  EXPECT_TRUE(Has(run, "WM_TIMER 51104 (the plug-in's grace timer) fires")) << run.output;
+  EXPECT_EQ("30", ReadRegistryText(HKEY_LOCAL_MACHINE, Winlogon, L"ScreenSaverGracePeriod"))
+      << "the demo's short grace period is the demo's alone";
+}
