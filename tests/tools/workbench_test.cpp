@@ -22,33 +22,61 @@ std::wstring Quoted(const std::wstring& s) { return L"\"" + s + L"\""; }
 
 std::wstring FakePlugin() { return standin::ProgramFolder() + L"fake_plugin.dll"; }
 
-// Runs corvane-host with the arguments; its output goes to a file, which cannot fill up and
+// corvane-host as a child process; its output goes to a file, which cannot fill up and
 // block it the way a pipe nobody reads can.
-HostRun RunHost(const std::wstring& arguments) {
-  TempFolder folder;
-  std::wstring out_path = folder.File(L"out.txt");
-  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-  HANDLE out = CreateFileW(out_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  HostRun run;
-  if (out == INVALID_HANDLE_VALUE) return run;
-  STARTUPINFOW si = {};
-  si.cb = sizeof(si);
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  si.hStdOutput = out;
-  si.hStdError = out;
-  PROCESS_INFORMATION pi = {};
-  std::wstring command = Quoted(standin::ProgramFolder() + L"corvane-host.exe") + L" " + arguments;
-  if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-    if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99);
-    GetExitCodeProcess(pi.hProcess, &run.exit_code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+class HostProcess {
+ public:
+  explicit HostProcess(const std::wstring& arguments) : out_path_(folder_.File(L"out.txt")) {
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE out = CreateFileW(out_path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return;
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = out;
+    si.hStdError = out;
+    std::wstring command = Quoted(standin::ProgramFolder() + L"corvane-host.exe") + L" " + arguments;
+    if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &process_)) {
+      CloseHandle(process_.hThread);
+    }
+    CloseHandle(out);
   }
-  CloseHandle(out);
-  run.output = ReadFileBytes(out_path);
-  return run;
-}
+  ~HostProcess() {
+    if (!process_.hProcess) return;
+    if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(process_.hProcess, 99);
+    CloseHandle(process_.hProcess);
+  }
+  HostProcess(const HostProcess&) = delete;
+  HostProcess& operator=(const HostProcess&) = delete;
+
+  std::string Output() const { return ReadFileBytes(out_path_); }
+  DWORD Id() const { return process_.dwProcessId; }
+  // Waits for the log to show text.
+  bool AwaitOutput(const std::string& text, DWORD timeout_ms) const {
+    for (DWORD waited = 0; waited < timeout_ms; waited += 20) {
+      if (Output().find(text) != std::string::npos) return true;
+      Sleep(20);
+    }
+    return false;
+  }
+  HostRun Finish(DWORD timeout_ms = 60000) {
+    HostRun run;
+    if (process_.hProcess) {
+      if (WaitForSingleObject(process_.hProcess, timeout_ms) != WAIT_OBJECT_0) TerminateProcess(process_.hProcess, 99);
+      GetExitCodeProcess(process_.hProcess, &run.exit_code);
+    }
+    run.output = Output();
+    return run;
+  }
+
+ private:
+  TempFolder folder_;
+  std::wstring out_path_;
+  PROCESS_INFORMATION process_ = {};
+};
+
+HostRun RunHost(const std::wstring& arguments) { return HostProcess(arguments).Finish(); }
 
 HostRun RunScript(const std::string& script, const std::wstring& plugin = FakePlugin(),
                   const std::wstring& more_arguments = L"") {
@@ -249,6 +277,45 @@ TEST(Workbench, WindowRunsAScriptAndItsControlsStayOutOfTheRecord) {
   // The log view's own notifications must not reach the host as commands of the plug-in.
   EXPECT_FALSE(Has(run, "unknown to the player")) << run.output;
   EXPECT_TRUE(Has(run, "passed: 4 lines, 1 expectation met")) << run.output;
+}
+
+// The child's host window: the one of class "Winamp v1.x" that its process owns.
+HWND FindHostWindow(DWORD process) {
+  for (int i = 0; i < 500; ++i) {
+    for (HWND w = FindWindowW(L"Winamp v1.x", nullptr); w; w = FindWindowExW(nullptr, w, L"Winamp v1.x", nullptr)) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(w, &owner);
+      if (owner == process) return w;
+    }
+    Sleep(20);
+  }
+  return nullptr;
+}
+
+void Click(HWND host, const wchar_t* caption) {
+  HWND button = FindWindowExW(host, nullptr, L"Button", caption);
+  ASSERT_NE(nullptr, button) << testing::PrintToString(caption);
+  PostMessageW(host, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+TEST(Workbench, InteractiveButtonsDriveThePluginAndClosingIsTheNormalExit) {
+  TempFolder folder;
+  HostProcess child(L"--plugin " + Quoted(FakePlugin()) + L" --ini " + Quoted(folder.File(L"winamp.ini")));
+  HWND host = FindHostWindow(child.Id());
+  ASSERT_NE(nullptr, host) << child.Output();
+  ASSERT_TRUE(child.AwaitOutput("init returned 0", 10000)) << child.Output();
+
+  Click(host, L"Play");
+  Click(host, L"Lock");
+  EXPECT_TRUE(child.AwaitOutput("command 40046 pause: playing -> paused", 10000)) << child.Output();
+  Click(host, L"Unlock");
+  EXPECT_TRUE(child.AwaitOutput("command 40045 play: paused -> playing", 10000)) << child.Output();
+  PostMessageW(host, WM_SYSCOMMAND, SC_CLOSE, 0);
+
+  HostRun run = child.Finish(20000);
+  EXPECT_EQ(0u, run.exit_code) << run.output;
+  EXPECT_FALSE(Has(run, "unknown to the player")) << "buttons are no commands of the plug-in\n" << run.output;
+  EXPECT_LT(Where(run, "the user closes the player"), Where(run, "quit returned")) << run.output;
 }
 
 // The shipped DLL in the workbench: the road of a locked and unlocked session, and the
