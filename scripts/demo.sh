@@ -1,10 +1,23 @@
 #!/usr/bin/env bash
-# The main job: builds gen_corvane.dll into dist/ and runs it in the stand-in host.
+# The main job: builds gen_corvane.dll into dist/ and plays the workbench's built-in demo
+# with it under Wine. Arguments go to corvane-host instead (see --help), for example
+# `bash scripts/demo.sh --script my.txt` or `bash scripts/demo.sh --print-demo`.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${QUILLARY_BUILD_DIR:-$root/build}"
 bash "$root/scripts/build.sh"
 mkdir -p "$root/dist"
 cp "$build/bin/gen_corvane.dll" "$root/dist/"
+[ $# -eq 0 ] && set -- --demo
+# Paths for the Windows program; "-" (standard input) stays as it is.
+args=()
+while [ $# -gt 0 ]; do
+  args+=("$1")
+  if [[ "$1" == --script || "$1" == --ini ]] && [ $# -gt 1 ]; then
+    shift
+    if [ "$1" = "-" ]; then args+=("-"); else args+=("$(winepath -w "$(realpath -m "$1")" 2>/dev/null)"); fi
+  fi
+  shift
+done
 "$root/scripts/with-wine.sh" "$build" \
-  wine "$build/bin/corvane-host.exe" --plugin "$(winepath -w "$root/dist/gen_corvane.dll" 2>/dev/null)" "$@"
+  wine "$build/bin/corvane-host.exe" --plugin "$(winepath -w "$root/dist/gen_corvane.dll" 2>/dev/null)" "${args[@]}"

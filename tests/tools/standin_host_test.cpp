@@ -52,7 +52,8 @@ TEST_F(HostTest, AnswersDialogParent) {
 TEST_F(HostTest, AssignsOneSelectorPerNameLikeThePlayer) {
   LRESULT a = Query(host.Window(), reinterpret_cast<WPARAM>(L"gen_corvane_screensaver"), proto::QueryRegisterMessage);
   LRESULT b = Query(host.Window(), reinterpret_cast<WPARAM>(L"another_name"), proto::QueryRegisterMessage);
-  LRESULT again = Query(host.Window(), reinterpret_cast<WPARAM>(L"gen_corvane_screensaver"), proto::QueryRegisterMessage);
+  LRESULT again =
+      Query(host.Window(), reinterpret_cast<WPARAM>(L"gen_corvane_screensaver"), proto::QueryRegisterMessage);
   EXPECT_EQ(65537, a);
   EXPECT_EQ(65538, b);
   EXPECT_EQ(a, again);
@@ -88,9 +89,9 @@ TEST_F(HostTest, SimulatesThePlayersCommands) {
     int before;
     int after;
   } steps[] = {
-      {proto::Pause, proto::Playing, proto::Paused},  {proto::Pause, proto::Paused, proto::Playing},
-      {proto::Pause, proto::Stopped, proto::Stopped}, {proto::Play, proto::Paused, proto::Playing},
-      {proto::Play, proto::Stopped, proto::Playing},  {proto::Stop, proto::Playing, proto::Stopped},
+      {proto::Pause, proto::Playing, proto::Paused},         {proto::Pause, proto::Paused, proto::Playing},
+      {proto::Pause, proto::Stopped, proto::Stopped},        {proto::Play, proto::Paused, proto::Playing},
+      {proto::Play, proto::Stopped, proto::Playing},         {proto::Stop, proto::Playing, proto::Stopped},
       {proto::StopWithFade, proto::Playing, proto::Stopped},
   };
   for (const Step& s : steps) {
@@ -138,4 +139,65 @@ TEST_F(HostTest, MessageHandlerAnswersOtherMessages) {
     return true;
   });
   EXPECT_EQ(4242, SendMessageW(host.Window(), WM_APP + 5, 0, 0));
+}
+
+TEST_F(HostTest, StreamSwitchKeepsTheTracksLength) {
+  host.SetLength(180);
+  host.SetStream(true);
+  EXPECT_TRUE(host.IsStream());
+  EXPECT_EQ(-1, Query(host.Window(), 1, proto::QueryLength));
+  host.SetStream(true);  // twice must not lose the track's length
+  host.SetStream(false);
+  EXPECT_FALSE(host.IsStream());
+  EXPECT_EQ(180, Query(host.Window(), 1, proto::QueryLength));
+}
+
+TEST_F(HostTest, TrackEndGoesOnOrStopsWhenAskedTo) {
+  host.SetSimulation(true);
+  host.SetPlayState(proto::Playing);
+  int track = host.TrackNumber();
+  host.EndOfTrack();
+  EXPECT_EQ(track + 1, host.TrackNumber());
+  EXPECT_EQ(proto::Playing, host.PlayState());
+
+  SendMessageW(host.Window(), WM_COMMAND, proto::StopAfterCurrent, 0);
+  host.EndOfTrack();
+  EXPECT_EQ(proto::Stopped, host.PlayState());
+  EXPECT_FALSE(host.StopAfterCurrentArmed()) << "the mode is used up by the stop";
+  EXPECT_EQ(track + 1, host.TrackNumber());
+
+  host.SetPlayState(proto::Paused);
+  host.EndOfTrack();
+  EXPECT_EQ(proto::Paused, host.PlayState()) << "a paused track does not end";
+}
+
+TEST_F(HostTest, ObserverSeesTheStateACommandLedTo) {
+  host.SetSimulation(true);
+  host.SetPlayState(proto::Playing);
+  std::vector<int> seen;
+  host.SetObserver([&](const HostEvent& e) {
+    if (e.kind == HostEvent::Kind::Command) seen.push_back(host.PlayState());
+  });
+  SendMessageW(host.Window(), WM_COMMAND, proto::Pause, 0);
+  SendMessageW(host.Window(), WM_COMMAND, proto::Play, 0);
+  EXPECT_EQ((std::vector<int>{proto::Paused, proto::Playing}), seen);
+}
+
+TEST_F(HostTest, CancelledTaskNeverRuns) {
+  bool cancelled_ran = false, other_ran = false;
+  UINT_PTR task = host.After(20, [&] { cancelled_ran = true; });
+  host.After(40, [&] { other_ran = true; });
+  host.Cancel(task);
+  EXPECT_TRUE(host.PumpUntil([&] { return other_ran; }, 2000));
+  host.PumpFor(30);
+  EXPECT_FALSE(cancelled_ran);
+}
+
+TEST(HostNames, NameTheCommandsAndStates) {
+  EXPECT_STREQ(L"pause", standin::CommandName(proto::Pause));
+  EXPECT_STREQ(L"stop-after-current", standin::CommandName(proto::StopAfterCurrent));
+  EXPECT_STREQ(L"close", standin::CommandName(standin::CloseCommand));
+  EXPECT_STREQ(L"", standin::CommandName(12345));
+  EXPECT_STREQ(L"paused", standin::PlayStateName(proto::Paused));
+  EXPECT_STREQ(L"stopped", standin::PlayStateName(7)) << "the plug-in takes any other state as stopped";
 }

@@ -52,6 +52,20 @@ void PluginLoader::Unload() {
   }
 }
 
+void PluginLoader::Release() {
+  descriptor_ = nullptr;
+  module_ = nullptr;
+}
+
+bool PluginLoader::ImageContains(const void* address) const {
+  if (!module_ || !address) return false;
+  auto* base = reinterpret_cast<const BYTE*>(module_);
+  auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  auto* at = static_cast<const BYTE*>(address);
+  return at >= base && at < base + nt->OptionalHeader.SizeOfImage;
+}
+
 std::wstring ProgramFolder() {
   wchar_t path[MAX_PATH];
   DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);

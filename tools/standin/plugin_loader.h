@@ -41,6 +41,11 @@ class PluginLoader {
   void Quit();
   // FreeLibrary, without calling quit (callers choose the order, as the player's exits do).
   void Unload();
+  // Forgets the DLL without freeing it: the player keeps a plug-in mapped until the process
+  // ends unless it is uninstalled, so the module's teardown then runs at process exit.
+  void Release();
+  // Whether an address lies inside the loaded DLL's image (a window procedure left behind).
+  bool ImageContains(const void* address) const;
 
   bool Loaded() const { return module_ != nullptr; }
   HMODULE Module() const { return module_; }

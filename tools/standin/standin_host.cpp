@@ -12,6 +12,38 @@ bool IsRegisteredMessage(UINT message) { return message >= 0xC000 && message <= 
 
 }  // namespace
 
+const wchar_t* CommandName(unsigned command) {
+  switch (command) {
+    case proto::Play:
+      return L"play";
+    case proto::Pause:
+      return L"pause";
+    case proto::Stop:
+      return L"stop";
+    case proto::NextTrack:
+      return L"next";
+    case proto::StopWithFade:
+      return L"stop-with-fade";
+    case proto::StopAfterCurrent:
+      return L"stop-after-current";
+    case CloseCommand:
+      return L"close";
+    default:
+      return L"";
+  }
+}
+
+const wchar_t* PlayStateName(int state) {
+  switch (state) {
+    case proto::Playing:
+      return L"playing";
+    case proto::Paused:
+      return L"paused";
+    default:
+      return L"stopped";
+  }
+}
+
 StandInHost::StandInHost() {
   QueryPerformanceFrequency(&frequency_);
   QueryPerformanceCounter(&start_);
@@ -38,8 +70,8 @@ bool StandInHost::Create(HINSTANCE instance, bool visible, const wchar_t* title)
 
   QueryPerformanceCounter(&start_);
   DWORD style = visible ? (WS_OVERLAPPEDWINDOW | WS_VISIBLE) : WS_OVERLAPPED;
-  window_ = CreateWindowExW(0, HostWindowClass, title, style, CW_USEDEFAULT, CW_USEDEFAULT, 480, 360,
-                            nullptr, nullptr, instance, this);
+  window_ = CreateWindowExW(0, HostWindowClass, title, style, CW_USEDEFAULT, CW_USEDEFAULT, 480, 360, nullptr, nullptr,
+                            instance, this);
   return window_ != nullptr;
 }
 
@@ -55,6 +87,25 @@ void StandInHost::Destroy() {
 void StandInHost::SetIniPath(const std::string& ansi_path) {
   ini_path_ = ansi_path;
   ini_null_ = false;
+}
+
+void StandInHost::SetStream(bool on) {
+  if (on) {
+    if (length_ != -1) track_length_ = length_;
+    length_ = -1;
+  } else if (length_ == -1) {
+    length_ = track_length_;
+  }
+}
+
+void StandInHost::EndOfTrack() {
+  if (play_state_ != proto::Playing) return;
+  if (stop_after_current_) {
+    stop_after_current_ = false;
+    play_state_ = proto::Stopped;
+  } else {
+    ++track_;
+  }
 }
 
 void StandInHost::SetMessageSelectorAnswer(LRESULT fixed_answer) {
@@ -139,6 +190,10 @@ UINT_PTR StandInHost::After(DWORD ms, std::function<void()> task) {
   return id;
 }
 
+void StandInHost::Cancel(UINT_PTR task) {
+  if (tasks_.erase(task) && window_) KillTimer(window_, task);
+}
+
 LRESULT CALLBACK StandInHost::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
@@ -183,8 +238,9 @@ LRESULT StandInHost::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       Record(HostEvent::Kind::Query, message, wParam, lParam, result);
       return result;
     case WM_COMMAND:
-      Record(HostEvent::Kind::Command, message, wParam, lParam, 0);
+      // Simulated first, so that whoever watches the record sees the state it led to.
       if (simulate_) Simulate(LOWORD(wParam));
+      Record(HostEvent::Kind::Command, message, wParam, lParam, 0);
       return 0;
     case WM_CLOSE:
       Record(HostEvent::Kind::Close, message, wParam, lParam, 0);

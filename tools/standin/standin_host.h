@@ -42,6 +42,11 @@ constexpr unsigned CloseCommand = WM_CLOSE;
 
 constexpr wchar_t HostWindowClass[] = L"Winamp v1.x";
 
+// Readable names for logs and test messages: "pause", "close", "playing"; an unknown
+// command id gives an empty name.
+const wchar_t* CommandName(unsigned command);
+const wchar_t* PlayStateName(int state);
+
 struct HostEvent {
   enum class Kind {
     Query,          // WM_USER: a query (or a message the plug-in posted to itself there)
@@ -55,8 +60,8 @@ struct HostEvent {
   UINT message;
   WPARAM wParam;
   LPARAM lParam;
-  LRESULT answer;   // what the host returned
-  double seconds;   // since the host window was created
+  LRESULT answer;  // what the host returned
+  double seconds;  // since the host window was created
 };
 
 class StandInHost {
@@ -78,6 +83,9 @@ class StandInHost {
   // Length in seconds of the current item for query 105; -1 makes it a stream.
   void SetLength(int seconds) { length_ = seconds; }
   int Length() const { return length_; }
+  // A stream has no length (-1); switching back restores the track's own length.
+  void SetStream(bool on);
+  bool IsStream() const { return length_ == -1; }
   // The ANSI path answered to query 334. SetIniPathAnswerNull makes the host answer 0.
   void SetIniPath(const std::string& ansi_path);
   void SetIniPathAnswerNull(bool null_answer) { ini_null_ = null_answer; }
@@ -94,6 +102,11 @@ class StandInHost {
   void SetCloseDestroysWindow(bool on) { close_destroys_ = on; }
   int TrackNumber() const { return track_; }
   bool StopAfterCurrentArmed() const { return stop_after_current_; }
+  // The current track plays to its end: the player stops when stop-after-current is armed
+  // (and disarms it), otherwise it goes on with the next track. Only a playing track ends.
+  void EndOfTrack();
+  // The ids this host handed out for message names (query 65536), by name.
+  const std::map<std::wstring, LRESULT>& AssignedSelectors() const { return selectors_; }
 
   // An extra answer for any message: return true and set *result to take the message.
   using MessageHandler = std::function<bool(UINT, WPARAM, LPARAM, LRESULT*)>;
@@ -121,6 +134,10 @@ class StandInHost {
   // Runs task on this thread after ms, from a timer on the host window, so it also runs
   // inside modal loops (a dialog the plug-in shows). Returns the timer id.
   UINT_PTR After(DWORD ms, std::function<void()> task);
+  // Drops a task that has not run yet.
+  void Cancel(UINT_PTR task);
+  // Whether a WM_TIMER id is one of the host's own tasks rather than the plug-in's.
+  static bool IsTaskTimer(UINT_PTR id) { return id >= FirstTaskTimer && id <= LastTaskTimer; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
@@ -132,6 +149,7 @@ class StandInHost {
   HWND window_ = nullptr;
   int play_state_ = proto::Stopped;
   int length_ = 215;
+  int track_length_ = 215;  // what a stream switched off returns to
   std::string ini_path_;
   bool ini_null_ = false;
   LRESULT dialog_parent_ = 0;

@@ -1,50 +1,135 @@
-// corvane-host: loads gen_corvane.dll as the player does and reports what it finds.
+// corvane-host: loads gen_corvane.dll as the player does and stands in for the player,
+// interactively in its window or running a script.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "tools/standin/plugin_loader.h"
-#include "tools/standin/standin_host.h"
+#include "tools/workbench/event_log.h"
+#include "tools/workbench/options.h"
+#include "tools/workbench/script.h"
+#include "tools/workbench/script_runner.h"
+#include "tools/workbench/workbench.h"
+#include "tools/workbench/workbench_window.h"
 
 namespace {
 
-std::wstring DefaultPluginPath() { return standin::ProgramFolder() + L"gen_corvane.dll"; }
+using namespace workbench;
 
-int Describe(const std::wstring& path) {
-  standin::StandInHost host;
-  if (!host.Create()) {
-    std::printf("corvane-host: cannot create the host window (error %lu)\n", GetLastError());
-    return 2;
+bool ReadAll(HANDLE file, std::string* bytes) {
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes->append(buffer, read);
+  return true;
+}
+
+bool ReadScript(const std::wstring& path, std::wstring* text) {
+  std::string bytes;
+  if (path == L"-") {
+    ReadAll(GetStdHandle(STD_INPUT_HANDLE), &bytes);
+  } else {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    ReadAll(f, &bytes);
+    CloseHandle(f);
   }
-  standin::PluginLoader plugin;
-  if (!plugin.Load(path)) {
-    std::printf("corvane-host: %ls: %s\n", path.c_str(), plugin.Error().c_str());
-    return 1;
+  *text = DecodeScript(bytes);
+  return true;
+}
+
+void RunMessageLoop() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
   }
-  const standin::PluginDescriptor* d = plugin.Descriptor();
-  std::printf("loaded      %ls\n", path.c_str());
-  std::printf("version     0x%X\n", static_cast<unsigned>(d->version));
-  std::printf("description %s\n", d->description ? d->description : "(none)");
-  std::printf("entries     init %s, config %s, quit %s\n", d->init ? "yes" : "no", d->config ? "yes" : "no",
-              d->quit ? "yes" : "no");
-  int result = plugin.Init(host.Window());
-  std::printf("init        returned %d\n", result);
-  if (result != 0) return 1;
-  host.PumpFor(100);
-  plugin.Quit();
-  std::printf("quit        done\n");
-  plugin.Unload();
+}
+
+int RunInteractive(const Options& options, const std::wstring& plugin) {
+  EventLog log;
+  log.AddSink(WriteToStdout);
+  WorkbenchWindow window;  // before the bench: the bench's last words go to it
+  log.AddSink([&](const std::wstring& line) { window.Append(line); });
+  Workbench bench(log);
+  // The player keeps its INI file in its own folder unless told otherwise.
+  std::wstring ini = options.ini.empty() ? standin::ProgramFolder() + L"winamp.ini" : options.ini;
+  if (!bench.Open(plugin, ini, true) || !window.Create(bench)) return RunNotStarted;
+  if (!bench.LoadPlugin()) log.Write(L"the plug-in did not load; the window stays for a look at the log");
+  window.Refresh();
+  RunMessageLoop();
+  bench.QuitAfterClose();
+  bench.Exit(ExitMode::Normal);
   return 0;
+}
+
+int RunScript(const Options& options, const std::wstring& plugin, const Script& script) {
+  EventLog log;
+  log.AddSink(WriteToStdout);
+  if (!script.Ok()) {
+    for (const std::wstring& error : script.errors) log.WritePlain(error);
+    log.WritePlain(L"NOT RUN: the script has " + std::to_wstring(script.errors.size()) + L" mistake(s)");
+    return RunNotStarted;
+  }
+  WorkbenchWindow window;  // before the bench: the bench's last words go to it
+  if (options.window) log.AddSink([&](const std::wstring& line) { window.Append(line); });
+  Workbench bench(log);
+  if (!options.window) {
+    if (!bench.Open(plugin, options.ini, false)) return RunNotStarted;
+    return ScriptRunner(bench).Run(script);
+  }
+  if (!bench.Open(plugin, options.ini, true) || !window.Create(bench)) return RunNotStarted;
+  window.SetBusy(true);
+  int result = ScriptRunner(bench).Run(script, false);
+  window.SetBusy(false);
+  if (!bench.Exited()) {
+    log.WritePlain(L"the window stays open; close it to end the run");
+    RunMessageLoop();
+    bench.QuitAfterClose();
+    bench.Exit(ExitMode::Normal);
+  }
+  return result;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  std::wstring path = DefaultPluginPath();
-  for (int i = 1; i < argc; ++i) {
-    std::wstring arg = argv[i];
-    if (arg == L"--plugin" && i + 1 < argc) path = argv[++i];
+  // "\n" alone ends a line, as a Unix terminal under Wine expects; UTF-8 for the paths.
+  _setmode(_fileno(stdout), _O_BINARY);
+  SetConsoleOutputCP(CP_UTF8);
+
+  std::vector<std::wstring> args(argv + 1, argv + argc);
+  Options options = ParseOptions(args);
+  if (!options.error.empty()) {
+    WriteToStdout(L"corvane-host: " + options.error + L"; corvane-host --help tells more");
+    return RunNotStarted;
   }
-  return Describe(path);
+  std::wstring plugin = options.plugin.empty() ? standin::ProgramFolder() + L"gen_corvane.dll" : options.plugin;
+
+  switch (options.mode) {
+    case Options::Mode::Help:
+      WriteToStdout(UsageText());
+      WriteToStdout(LanguageHelp());
+      return 0;
+    case Options::Mode::PrintDemo:
+      WriteToStdout(DemoScript());
+      return 0;
+    case Options::Mode::Demo:
+      return RunScript(options, plugin, ParseScript(DemoScript()));
+    case Options::Mode::Script: {
+      std::wstring text;
+      if (!ReadScript(options.script, &text)) {
+        WriteToStdout(L"corvane-host: cannot read the script " + options.script + L" (error " +
+                      std::to_wstring(GetLastError()) + L")");
+        return RunNotStarted;
+      }
+      return RunScript(options, plugin, ParseScript(text));
+    }
+    case Options::Mode::Interactive:
+    default:
+      return RunInteractive(options, plugin);
+  }
 }
