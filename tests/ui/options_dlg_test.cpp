@@ -357,12 +357,12 @@ TEST_F(OptionsDialogTest, OpensCentredOnTheWindowTheHostNames) {
   EXPECT_EQ(200 + (500 - height) / 2, placed.top);
   DestroyWindow(reference);
 
-  // 0 and 1 name no window: the dialog stays where the dialog manager created it, except
-  // that it never starts at negative coordinates.
+  // 0 and 1 name no window, nor does an answer that is no window handle: the dialog stays
+  // where the dialog manager created it, except that it never starts at negative coordinates.
   const struct {
     LRESULT answer;
     int host_x, host_y;
-  } cases[] = {{0, 40, 30}, {1, 40, 30}, {0, -300, -200}, {1, -300, -200}};
+  } cases[] = {{0, 40, 30}, {1, 40, 30}, {0, -300, -200}, {1, -300, -200}, {12345, 40, 30}};
   for (const auto& c : cases) {
     host.SetDialogParentAnswer(c.answer);
     SetWindowPos(host.Window(), nullptr, c.host_x, c.host_y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
@@ -446,4 +446,15 @@ TEST_F(OptionsDialogTest, HundredOpeningsLeaveNoObjectsBehind) {
   for (HGDIOBJ object : made) EXPECT_EQ(0u, GetObjectType(object)) << "the dialog's own brush and fonts are deleted";
   EXPECT_EQ(0, LinkCount);
   EXPECT_EQ(nullptr, UnderlineFont);
+}
+
+// A box that cannot be shown is never activated, so its hook would stay behind and move
+// the next window activated on this thread.
+TEST(CenteredMessageBox, LeavesNoHookWhenNoBoxAppears) {
+  HWND gone = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  DestroyWindow(gone);
+  const int answer = ShowCenteredMessageBox(gone, L"text", L"caption");
+  EXPECT_NE(IDYES, answer);
+  EXPECT_NE(IDNO, answer);
+  EXPECT_EQ(nullptr, MessageBoxHook);
 }
