@@ -114,11 +114,20 @@ bool ScopedRegistryValue::Remove() {
 }
 
 ResourceCounts CurrentResourceCounts() {
-  ResourceCounts c;
-  GetProcessHandleCount(GetCurrentProcess(), &c.handles);
-  c.gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-  c.user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
-  return c;
+  // Wine's GetGuiResources and GetProcessHandleCount answer 0, so every 16-bit handle value
+  // is probed: Wine accepts a GDI object's or a window's handle with its upper word cleared,
+  // and kernel handles are small multiples of four. Windows count when this process owns them.
+  ResourceCounts counts;
+  const DWORD self = GetCurrentProcessId();
+  for (UINT_PTR value = 1; value <= 0xFFFF; ++value) {
+    if (GetObjectType(reinterpret_cast<HGDIOBJ>(value))) ++counts.gdi;
+    DWORD owner = 0;
+    HWND window = reinterpret_cast<HWND>(value);
+    if (IsWindow(window) && GetWindowThreadProcessId(window, &owner) && owner == self) ++counts.user;
+    DWORD flags;
+    if (value % 4 == 0 && GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++counts.handles;
+  }
+  return counts;
 }
 
 }  // namespace testing_support

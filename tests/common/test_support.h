@@ -64,7 +64,7 @@ class ScopedRegistryValue {
   std::vector<BYTE> old_data_;
 };
 
-// Handles, GDI objects and user objects of this process, for leak checks.
+// Kernel handles, GDI objects and windows of this process, for leak checks.
 struct ResourceCounts {
   DWORD handles = 0;
   DWORD gdi = 0;

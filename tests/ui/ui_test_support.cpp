@@ -10,17 +10,11 @@ void InitCommonControlsAsTheHostDoes() {
 }
 
 ObjectCounts CountObjects() {
+  const testing_support::ResourceCounts c = testing_support::CurrentResourceCounts();
   ObjectCounts counts;
-  const DWORD self = GetCurrentProcessId();
-  for (UINT_PTR value = 1; value <= 0xFFFF; ++value) {
-    if (GetObjectType(reinterpret_cast<HGDIOBJ>(value))) ++counts.gdi;
-    // Window handles are shared by the whole desktop; only this process's windows count.
-    DWORD owner = 0;
-    HWND window = reinterpret_cast<HWND>(value);
-    if (IsWindow(window) && GetWindowThreadProcessId(window, &owner) && owner == self) ++counts.windows;
-    DWORD flags;
-    if (value % 4 == 0 && GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++counts.kernel;
-  }
+  counts.gdi = static_cast<int>(c.gdi);
+  counts.windows = static_cast<int>(c.user);
+  counts.kernel = static_cast<int>(c.handles);
   return counts;
 }
 

@@ -21,10 +21,7 @@ namespace ui_testing {
 // The host process has loaded the up-down class and the balloon tips; tests do it here.
 void InitCommonControlsAsTheHostDoes();
 
-// Wine's GetGuiResources and GetProcessHandleCount answer 0, so the counts come from
-// probing every 16-bit handle value: Wine accepts a GDI object's or a window's handle with
-// its upper word cleared, and kernel handles are small multiples of four. Windows are
-// counted only when this process owns them.
+// GDI objects, windows and kernel handles of this process (testing_support's probe).
 struct ObjectCounts {
   int gdi = 0;
   int windows = 0;
