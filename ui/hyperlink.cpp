@@ -28,7 +28,7 @@ const wchar_t* PropertyName() { return MAKEINTATOM(LinkPropertyAtom); }
 CHyperLink* LinkOf(HWND control) { return static_cast<CHyperLink*>(GetPropW(control, PropertyName())); }
 
 bool CopyText(const wchar_t* text, wchar_t** field) {
-  delete[] *field;
+  delete[] * field;
   *field = nullptr;
   if (!text) return false;
   const size_t length = wcslen(text) + 1;
@@ -65,8 +65,13 @@ void SetControlFont(HWND control, HFONT font) {
 }  // namespace
 
 CHyperLink::CHyperLink()
-    : Target(nullptr), Parameters(nullptr), KeepUnvisitedColor(false), Hovering(false), Visited(false),
-      NormalFont(nullptr), PrevWndProc(nullptr) {}
+    : Target(nullptr),
+      Parameters(nullptr),
+      KeepUnvisitedColor(false),
+      Hovering(false),
+      Visited(false),
+      NormalFont(nullptr),
+      PrevWndProc(nullptr) {}
 
 CHyperLink::~CHyperLink() {
   delete[] Target;

@@ -66,7 +66,10 @@ TEST_F(OptionsDialogTest, OutOfRangeDelayWarnsWhileTypingAndIsClampedOnLeavingOr
     // Enter while still in the field: OK comes before any focus change.
     Type(dialog, IDE_UNLOCK_DELAY, L"99");
     PostMessageW(GetDlgItem(dialog, IDE_UNLOCK_DELAY), WM_KEYDOWN, VK_RETURN, 0);
-    Later(2000, [dialog] { ADD_FAILURE() << "Enter did not press OK"; EndDialog(dialog, -2); });
+    Later(2000, [dialog] {
+      ADD_FAILURE() << "Enter did not press OK";
+      EndDialog(dialog, -2);
+    });
   });
   EXPECT_EQ(60, live.lock.delay);
   EXPECT_EQ(0, live.login.delay);

@@ -34,7 +34,11 @@ TEST_F(OptionsDialogTest, ListsOfferEachRuleItsActionsInOrder) {
       std::vector<std::pair<std::wstring, LRESULT>> items;
     } expected[] = {
         {IDC_LOCK_ACTION,
-         {{Nothing, 8}, {L"Pause", 1}, {L"Stopp", 2}, {L"Stopp mit Ausblenden", 3}, {L"Stopp nach aktuellem Titel", 4}}},
+         {{Nothing, 8},
+          {L"Pause", 1},
+          {L"Stopp", 2},
+          {L"Stopp mit Ausblenden", 3},
+          {L"Stopp nach aktuellem Titel", 4}}},
         {IDC_UNLOCK_ACTION,
          {{Nothing, 8}, {L"Wiedergabe starten/fortsetzen", 5}, {L"N\u00e4chsten Titel wiedergeben", 6}}},
         {IDC_LOGIN_ACTION,
@@ -85,10 +89,17 @@ TEST_F(OptionsDialogTest, DelayControlsFollowWhetherTheActionWaits) {
       int32_t code;
       bool waits;
     } cases[] = {
-        {Lock, DoNothing, false},       {Lock, Pause, true},           {Lock, Stop, true},
-        {Lock, StopWithFade, true},     {Lock, StopAfterCurrent, false}, {Unlock, DoNothing, false},
-        {Unlock, PlayOrResume, true},   {Unlock, PlayNext, true},      {Login, Pause, true},
-        {Login, CloseHost, false},      {Login, StopAfterCurrent, false},
+        {Lock, DoNothing, false},
+        {Lock, Pause, true},
+        {Lock, Stop, true},
+        {Lock, StopWithFade, true},
+        {Lock, StopAfterCurrent, false},
+        {Unlock, DoNothing, false},
+        {Unlock, PlayOrResume, true},
+        {Unlock, PlayNext, true},
+        {Login, Pause, true},
+        {Login, CloseHost, false},
+        {Login, StopAfterCurrent, false},
     };
     for (const auto& c : cases) {
       Choose(dialog, c.rule.list, c.code);
@@ -113,8 +124,8 @@ TEST_F(OptionsDialogTest, OptionBoxesFollowThePauseAndPlayChoices) {
       int32_t lock, unlock, login;
       bool play_only_enabled, stop_streams_enabled;
     } cases[] = {
-        {Pause, PlayOrResume, DoNothing, true, true},  {Stop, DoNothing, DoNothing, false, false},
-        {DoNothing, PlayNext, DoNothing, true, false}, {DoNothing, DoNothing, Pause, false, true},
+        {Pause, PlayOrResume, DoNothing, true, true},       {Stop, DoNothing, DoNothing, false, false},
+        {DoNothing, PlayNext, DoNothing, true, false},      {DoNothing, DoNothing, Pause, false, true},
         {StopWithFade, DoNothing, CloseHost, false, false},
     };
     for (const auto& c : cases) {
@@ -340,8 +351,8 @@ HHOOK CreationRecorder::hook = nullptr;
 }  // namespace
 
 TEST_F(OptionsDialogTest, OpensCentredOnTheWindowTheHostNames) {
-  HWND reference = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 100, 200, 700, 500, nullptr, nullptr,
-                                   nullptr, nullptr);
+  HWND reference =
+      CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 100, 200, 700, 500, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(nullptr, reference);
   host.SetDialogParentAnswer(reinterpret_cast<LRESULT>(reference));
   RECT placed = {};
@@ -438,8 +449,8 @@ TEST_F(OptionsDialogTest, HundredOpeningsLeaveNoObjectsBehind) {
   for (int round = 11; round <= 110; ++round) open_and_close(round);
   host.PumpFor(100);
   const ObjectCounts after = CountObjects();
-  printf("objects before/after 100 openings: GDI %d/%d, windows %d/%d, kernel handles %d/%d\n", before.gdi,
-         after.gdi, before.windows, after.windows, before.kernel, after.kernel);
+  printf("objects before/after 100 openings: GDI %d/%d, windows %d/%d, kernel handles %d/%d\n", before.gdi, after.gdi,
+         before.windows, after.windows, before.kernel, after.kernel);
   EXPECT_EQ(before.gdi, after.gdi);
   EXPECT_EQ(before.windows, after.windows);
   EXPECT_EQ(before.kernel, after.kernel);
