@@ -18,6 +18,10 @@ class CPollingThread : public CWin32Thread {
 
   void Run() override;
   void PostScreenSaverMessage();
+  // Whether this worker was made for that window and those ids.
+  bool PostsTo(HWND host_window, int32_t host_selector, UINT registered_message) const {
+    return HostWindow == host_window && HostSelector == host_selector && RegisteredMessage == registered_message;
+  }
 
  private:
   HWND HostWindow;

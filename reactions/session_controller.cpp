@@ -17,6 +17,11 @@ SessionController::SessionController()
       RegisteredMessage(0) {}
 
 SessionController::~SessionController() {
+  // Quit normally stops and deletes the worker. One still here runs none of our code: its
+  // thread holds a reference on this module while it lives, so static teardown comes at
+  // process exit, after Windows has ended every other thread, or from that thread's own
+  // FreeLibraryAndExitThread after Run has returned. Deleting it only closes its handles;
+  // waiting for it here, under the loader lock, would never end.
   delete Worker;
   Worker = nullptr;
 }

@@ -20,9 +20,13 @@ class CWin32Thread {
   // GetStopEvent() with a finite timeout between passes.
   virtual void Run() = 0;
 
+  // Makes the thread, suspended, and the stop event; true when both exist.
   bool Create();
   void Resume();
+  // True when this call suspended the worker; never suspends it twice.
   bool Suspend();
+  // Clears the run flag and signals the stop event; a paused worker is resumed and
+  // finishes the wait it was in before it sees the flag.
   void RequestStop();
   DWORD WaitForEnd();
   bool IsRunning();
@@ -38,4 +42,7 @@ class CWin32Thread {
   CRITICAL_SECTION Lock;
   bool RunFlag;
   bool Suspended;
+  // A reference on the module that holds ThreadEntry, taken by Create for the thread and
+  // dropped by the thread itself as it ends, so our code stays mapped while it runs.
+  HMODULE CodeModule;
 };
