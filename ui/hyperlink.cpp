@@ -27,15 +27,15 @@ const wchar_t* PropertyName() { return MAKEINTATOM(LinkPropertyAtom); }
 
 CHyperLink* LinkOf(HWND control) { return static_cast<CHyperLink*>(GetPropW(control, PropertyName())); }
 
-bool CopyText(const wchar_t* text, wchar_t** field) {
-  delete[] *field;
-  *field = nullptr;
+bool CopyText(const wchar_t* text, wchar_t*& field) {
+  delete[] field;
+  field = nullptr;
   if (!text) return false;
   const size_t length = wcslen(text) + 1;
   wchar_t* copy = new (std::nothrow) wchar_t[length];
   if (!copy) return false;
   wmemcpy(copy, text, length);
-  *field = copy;
+  field = copy;
   return true;
 }
 
@@ -65,17 +65,22 @@ void SetControlFont(HWND control, HFONT font) {
 }  // namespace
 
 CHyperLink::CHyperLink()
-    : Target(nullptr), Parameters(nullptr), KeepUnvisitedColor(false), Hovering(false), Visited(false),
-      NormalFont(nullptr), PrevWndProc(nullptr) {}
+    : Target(nullptr),
+      Parameters(nullptr),
+      KeepUnvisitedColor(false),
+      Hovering(false),
+      Visited(false),
+      NormalFont(nullptr),
+      PrevWndProc(nullptr) {}
 
 CHyperLink::~CHyperLink() {
   delete[] Target;
   delete[] Parameters;
 }
 
-bool CHyperLink::SetTarget(const wchar_t* target) { return CopyText(target, &Target); }
+bool CHyperLink::SetTarget(const wchar_t* target) { return CopyText(target, Target); }
 
-bool CHyperLink::SetParameters(const wchar_t* parameters) { return CopyText(parameters, &Parameters); }
+bool CHyperLink::SetParameters(const wchar_t* parameters) { return CopyText(parameters, Parameters); }
 
 bool CHyperLink::Attach(HWND dialog, int control_id, const wchar_t* target) {
   return Attach(GetDlgItem(dialog, control_id), target);

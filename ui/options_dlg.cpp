@@ -40,9 +40,6 @@ constexpr int32_t LoginActions[] = {DoNothing, Pause, Stop, StopWithFade, StopAf
 
 UINT ClampDelay(UINT seconds) { return seconds > MaxDelaySeconds ? MaxDelaySeconds : seconds; }
 
-// The hook that places the next message box; it removes itself at that box's activation.
-HHOOK MessageBoxHook = nullptr;
-
 void PlaceOverForeground(HWND box) {
   HWND front = GetForegroundWindow();
   RECT desktop, over, own;
@@ -68,6 +65,8 @@ LRESULT CALLBACK CenterMessageBoxHook(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
+
+HHOOK MessageBoxHook = nullptr;
 
 int ShowCenteredMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption) {
   // Removed by the hook itself at the box's activation, or below if no box was activated.

@@ -59,3 +59,7 @@ class COptionsDlg final : public CBaseDlg {
 // A Yes/No warning box (No the default) placed over the foreground window and kept on the
 // desktop.
 int ShowCenteredMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption);
+
+// The hook that places the next message box (exposed for the tests). It removes itself at
+// that box's activation; ShowCenteredMessageBox removes it when no box was activated.
+extern HHOOK MessageBoxHook;

@@ -79,8 +79,9 @@ class LinkTest : public HostTest {
     HostTest::TearDown();
   }
   HWND MakeStatic(int id, HFONT with_font, bool recorded = false) {
-    HWND control = CreateWindowExW(0, L"STATIC", L"link text", WS_CHILD | WS_VISIBLE | SS_LEFT, 10, 10 + 30 * (id % 5),
-                                   200, 20, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+    HWND control =
+        CreateWindowExW(0, L"STATIC", L"link text", WS_CHILD | WS_VISIBLE | SS_LEFT, 10, 10 + 30 * (id % 5), 200, 20,
+                        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(with_font), FALSE);
     if (recorded) {
       StaticRecorder::seen.clear();
@@ -93,8 +94,8 @@ class LinkTest : public HostTest {
   // The text colour and brush that the parent's procedure gives a static control.
   COLORREF ColourOf(HWND control, LRESULT* brush = nullptr) {
     HDC dc = CreateCompatibleDC(nullptr);
-    const LRESULT result = SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                        reinterpret_cast<LPARAM>(control));
+    const LRESULT result =
+        SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
     const COLORREF colour = GetTextColor(dc);
     DeleteDC(dc);
     if (brush) *brush = result;

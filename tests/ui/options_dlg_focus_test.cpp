@@ -66,7 +66,10 @@ TEST_F(OptionsDialogTest, OutOfRangeDelayWarnsWhileTypingAndIsClampedOnLeavingOr
     // Enter while still in the field: OK comes before any focus change.
     Type(dialog, IDE_UNLOCK_DELAY, L"99");
     PostMessageW(GetDlgItem(dialog, IDE_UNLOCK_DELAY), WM_KEYDOWN, VK_RETURN, 0);
-    Later(2000, [dialog] { ADD_FAILURE() << "Enter did not press OK"; EndDialog(dialog, -2); });
+    Later(2000, [dialog] {
+      ADD_FAILURE() << "Enter did not press OK";
+      EndDialog(dialog, -2);
+    });
   });
   EXPECT_EQ(60, live.lock.delay);
   EXPECT_EQ(0, live.login.delay);
@@ -109,6 +112,62 @@ TEST_F(OptionsDialogTest, ConfirmationIsCentredOverTheDialogAndKeptOnTheDesktop)
       EXPECT_LE(box.right, desktop.right) << place.where;
       EXPECT_LE(box.bottom, desktop.bottom) << place.where;
     }
+    Click(dialog, IDCANCEL);
+  });
+}
+
+namespace {
+
+bool HasVisibleStyle(HWND dialog, int id) {
+  return (GetWindowLongW(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void SetOrRemove(testing_support::ScopedRegistryValue& value, const wchar_t* text) {
+  if (text) {
+    value.SetString(text);
+  } else {
+    value.Remove();
+  }
+}
+
+}  // namespace
+
+// The hint and its link show only where the screen saver does not return to the Welcome
+// screen. It is judged when the dialog opens and after Defaults, not when 1031 changes.
+// (Alone: the registry values are shared by every process of the prefix.)
+TEST_F(OptionsDialogTest, ScreenSaverHintShowsOnlyWhereTheSaverDoesNotLock) {
+  testing_support::ScopedRegistryValue secure(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"ScreenSaverIsSecure");
+  testing_support::ScopedRegistryValue no_return(HKEY_CURRENT_USER, L"Control Panel\\Desktop",
+                                                 L"NoAutoReturnToWelcome");
+  const struct {
+    const wchar_t* secure;
+    const wchar_t* no_return;
+    bool shown;
+  } cases[] = {{nullptr, nullptr, false}, {L"0", L"1", true}, {L"1", L"1", false}, {L"0", L"0", false}};
+  for (const auto& c : cases) {
+    SetOrRemove(secure, c.secure);
+    SetOrRemove(no_return, c.no_return);
+    RunDialog([&](COptionsDlg&, HWND dialog) {
+      EXPECT_EQ(c.shown, HasVisibleStyle(dialog, IDT_SCREENSAVER_HINT)) << c.secure << " " << c.no_return;
+      EXPECT_EQ(c.shown, HasVisibleStyle(dialog, IDT_SCREENSAVER_LINK)) << c.secure << " " << c.no_return;
+      Click(dialog, IDX_LOCK_ON_SCREENSAVER);
+      Click(dialog, IDX_LOCK_ON_SCREENSAVER);
+      EXPECT_EQ(c.shown, HasVisibleStyle(dialog, IDT_SCREENSAVER_HINT)) << "toggling 1031 changes nothing";
+      Click(dialog, IDCANCEL);
+    });
+  }
+
+  // Opened while the saver locks, then Windows is set up otherwise: Defaults judges again.
+  secure.Remove();
+  no_return.Remove();
+  RunDialog([&](COptionsDlg&, HWND dialog) {
+    EXPECT_FALSE(HasVisibleStyle(dialog, IDT_SCREENSAVER_HINT));
+    secure.SetString(L"0");
+    no_return.SetString(L"1");
+    Later(1, [dialog] { Click(OwnedPopup(dialog), IDYES); });
+    Click(dialog, IDB_DEFAULTS);
+    EXPECT_TRUE(HasVisibleStyle(dialog, IDT_SCREENSAVER_HINT));
+    EXPECT_TRUE(HasVisibleStyle(dialog, IDT_SCREENSAVER_LINK));
     Click(dialog, IDCANCEL);
   });
 }

@@ -34,7 +34,11 @@ TEST_F(OptionsDialogTest, ListsOfferEachRuleItsActionsInOrder) {
       std::vector<std::pair<std::wstring, LRESULT>> items;
     } expected[] = {
         {IDC_LOCK_ACTION,
-         {{Nothing, 8}, {L"Pause", 1}, {L"Stopp", 2}, {L"Stopp mit Ausblenden", 3}, {L"Stopp nach aktuellem Titel", 4}}},
+         {{Nothing, 8},
+          {L"Pause", 1},
+          {L"Stopp", 2},
+          {L"Stopp mit Ausblenden", 3},
+          {L"Stopp nach aktuellem Titel", 4}}},
         {IDC_UNLOCK_ACTION,
          {{Nothing, 8}, {L"Wiedergabe starten/fortsetzen", 5}, {L"N\u00e4chsten Titel wiedergeben", 6}}},
         {IDC_LOGIN_ACTION,
@@ -85,10 +89,17 @@ TEST_F(OptionsDialogTest, DelayControlsFollowWhetherTheActionWaits) {
       int32_t code;
       bool waits;
     } cases[] = {
-        {Lock, DoNothing, false},       {Lock, Pause, true},           {Lock, Stop, true},
-        {Lock, StopWithFade, true},     {Lock, StopAfterCurrent, false}, {Unlock, DoNothing, false},
-        {Unlock, PlayOrResume, true},   {Unlock, PlayNext, true},      {Login, Pause, true},
-        {Login, CloseHost, false},      {Login, StopAfterCurrent, false},
+        {Lock, DoNothing, false},
+        {Lock, Pause, true},
+        {Lock, Stop, true},
+        {Lock, StopWithFade, true},
+        {Lock, StopAfterCurrent, false},
+        {Unlock, DoNothing, false},
+        {Unlock, PlayOrResume, true},
+        {Unlock, PlayNext, true},
+        {Login, Pause, true},
+        {Login, CloseHost, false},
+        {Login, StopAfterCurrent, false},
     };
     for (const auto& c : cases) {
       Choose(dialog, c.rule.list, c.code);
@@ -113,8 +124,8 @@ TEST_F(OptionsDialogTest, OptionBoxesFollowThePauseAndPlayChoices) {
       int32_t lock, unlock, login;
       bool play_only_enabled, stop_streams_enabled;
     } cases[] = {
-        {Pause, PlayOrResume, DoNothing, true, true},  {Stop, DoNothing, DoNothing, false, false},
-        {DoNothing, PlayNext, DoNothing, true, false}, {DoNothing, DoNothing, Pause, false, true},
+        {Pause, PlayOrResume, DoNothing, true, true},       {Stop, DoNothing, DoNothing, false, false},
+        {DoNothing, PlayNext, DoNothing, true, false},      {DoNothing, DoNothing, Pause, false, true},
         {StopWithFade, DoNothing, CloseHost, false, false},
     };
     for (const auto& c : cases) {
@@ -340,8 +351,8 @@ HHOOK CreationRecorder::hook = nullptr;
 }  // namespace
 
 TEST_F(OptionsDialogTest, OpensCentredOnTheWindowTheHostNames) {
-  HWND reference = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 100, 200, 700, 500, nullptr, nullptr,
-                                   nullptr, nullptr);
+  HWND reference =
+      CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 100, 200, 700, 500, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(nullptr, reference);
   host.SetDialogParentAnswer(reinterpret_cast<LRESULT>(reference));
   RECT placed = {};
@@ -357,12 +368,12 @@ TEST_F(OptionsDialogTest, OpensCentredOnTheWindowTheHostNames) {
   EXPECT_EQ(200 + (500 - height) / 2, placed.top);
   DestroyWindow(reference);
 
-  // 0 and 1 name no window: the dialog stays where the dialog manager created it, except
-  // that it never starts at negative coordinates.
+  // 0 and 1 name no window, nor does an answer that is no window handle: the dialog stays
+  // where the dialog manager created it, except that it never starts at negative coordinates.
   const struct {
     LRESULT answer;
     int host_x, host_y;
-  } cases[] = {{0, 40, 30}, {1, 40, 30}, {0, -300, -200}, {1, -300, -200}};
+  } cases[] = {{0, 40, 30}, {1, 40, 30}, {0, -300, -200}, {1, -300, -200}, {12345, 40, 30}};
   for (const auto& c : cases) {
     host.SetDialogParentAnswer(c.answer);
     SetWindowPos(host.Window(), nullptr, c.host_x, c.host_y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
@@ -438,12 +449,23 @@ TEST_F(OptionsDialogTest, HundredOpeningsLeaveNoObjectsBehind) {
   for (int round = 11; round <= 110; ++round) open_and_close(round);
   host.PumpFor(100);
   const ObjectCounts after = CountObjects();
-  printf("objects before/after 100 openings: GDI %d/%d, windows %d/%d, kernel handles %d/%d\n", before.gdi,
-         after.gdi, before.windows, after.windows, before.kernel, after.kernel);
+  printf("objects before/after 100 openings: GDI %d/%d, windows %d/%d, kernel handles %d/%d\n", before.gdi, after.gdi,
+         before.windows, after.windows, before.kernel, after.kernel);
   EXPECT_EQ(before.gdi, after.gdi);
   EXPECT_EQ(before.windows, after.windows);
   EXPECT_EQ(before.kernel, after.kernel);
   for (HGDIOBJ object : made) EXPECT_EQ(0u, GetObjectType(object)) << "the dialog's own brush and fonts are deleted";
   EXPECT_EQ(0, LinkCount);
   EXPECT_EQ(nullptr, UnderlineFont);
+}
+
+// A box that cannot be shown is never activated, so its hook would stay behind and move
+// the next window activated on this thread.
+TEST(CenteredMessageBox, LeavesNoHookWhenNoBoxAppears) {
+  HWND gone = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  DestroyWindow(gone);
+  const int answer = ShowCenteredMessageBox(gone, L"text", L"caption");
+  EXPECT_NE(IDYES, answer);
+  EXPECT_NE(IDNO, answer);
+  EXPECT_EQ(nullptr, MessageBoxHook);
 }

@@ -141,7 +141,8 @@ TEST(OptionsDialogTemplate, IsTheGermanExtendedTemplate102) {
       {1036, L"#130", 0x50020000, 29, 245, 318, 18,
        L"Damit diese Option funktioniert muss in den Bildschirmschoner-Einstellungen die \"Willkommenseite bei "
        L"Reaktivierung\" aktiviert sein."},
-      {1037, L"#130", 0x50030000, 136, 253, 196, 8, L"(den Dialog f\u00fcr die Bildschirmschoner-Einstellungen anzeigen)"},
+      {1037, L"#130", 0x50030000, 136, 253, 196, 8,
+       L"(den Dialog f\u00fcr die Bildschirmschoner-Einstellungen anzeigen)"},
       {4, L"#128", 0x50010000, 7, 271, 95, 14, L"Standardeinstellungen"},
       {1, L"#128", 0x50010001, 254, 271, 50, 14, L"OK"},
       {2, L"#128", 0x50010000, 308, 271, 50, 14, L"Abbrechen"},
