@@ -156,7 +156,11 @@ TEST(Win32Thread, StopOfAPausedWorkerEndsWithinOneWaitAndPollsNoMore) {
   const int passes = t.Passes();
   t.RequestStop();
   EXPECT_FALSE(t.StopEventSignalled()) << "the resume inside the stop resets it";
-  EXPECT_EQ(0u, t.KernelSuspendCount()) << "the stop resumes a paused worker";
+  // The worker may already be gone, and a gone thread cannot be suspended to ask.
+  const DWORD suspended = t.KernelSuspendCount();
+  if (suspended != static_cast<DWORD>(-1) || !t.EndsWithin(0)) {
+    EXPECT_EQ(0u, suspended) << "the stop resumes a paused worker";
+  }
   ASSERT_TRUE(t.EndsWithin(10000));
   EXPECT_EQ(passes, t.Passes());
 }
