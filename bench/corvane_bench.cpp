@@ -221,10 +221,50 @@ struct ThreadAccount {
   unsigned long long switches = 0;
 };
 
+std::string ReadSmallFile(const std::string& path);
+
+size_t CountEntries(const std::string& pattern) {
+  size_t count = 0;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  do {
+    if (data.cFileName[0] != '.') ++count;
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  return count;
+}
+
+// Wine opens files in its server process, so Z:\proc\self is the wineserver: find this
+// process's Unix id by its command line instead (Wine puts the Windows program there).
+const std::string& ProcessFolder() {
+  static std::string folder;
+  if (!folder.empty()) return folder;
+  size_t most_threads = 0;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA("Z:\\proc\\*", &data);
+  if (find == INVALID_HANDLE_VALUE) return folder;
+  do {
+    if (data.cFileName[0] < '0' || data.cFileName[0] > '9') continue;
+    const std::string base = std::string("Z:\\proc\\") + data.cFileName;
+    const std::string command = ReadSmallFile(base + "\\cmdline");
+    if (command.find("corvane-bench") == std::string::npos) continue;
+    // The shell that started the run names the program too, but has one thread.
+    const size_t threads = CountEntries(base + "\\task\\*");
+    if (threads > most_threads) {
+      most_threads = threads;
+      folder = base;
+    }
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  return folder;
+}
+
 std::vector<std::string> UnixThreadIds() {
   std::vector<std::string> ids;
+  if (ProcessFolder().empty()) return ids;
   WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA("Z:\\proc\\self\\task\\*", &data);
+  HANDLE find = FindFirstFileA((ProcessFolder() + "\\task\\*").c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return ids;
   do {
     if (data.cFileName[0] != '.') ids.push_back(data.cFileName);
@@ -244,7 +284,7 @@ std::string ReadSmallFile(const std::string& path) {
 }
 
 bool Account(const std::string& tid, ThreadAccount* out) {
-  std::string base = "Z:\\proc\\self\\task\\" + tid;
+  std::string base = ProcessFolder() + "\\task\\" + tid;
   std::string schedstat = ReadSmallFile(base + "\\schedstat");
   std::string status = ReadSmallFile(base + "\\status");
   if (schedstat.empty() || status.empty()) return false;
@@ -275,7 +315,8 @@ void WatchCpu(const std::wstring& dll, DWORD seconds) {
     if (Account(tid, &a)) start.push_back(a);
   }
   if (start.empty()) {
-    std::printf("watch-cpu: the watch started no thread\n");
+    std::printf("watch-cpu: the watch started no thread (%u threads before, %u now)\n",
+                static_cast<unsigned>(before.size()), static_cast<unsigned>(UnixThreadIds().size()));
     s.Stop();
     return;
   }
