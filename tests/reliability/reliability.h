@@ -7,7 +7,22 @@
 #include <cstdlib>
 #include <string>
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 namespace reliability {
+
+// Threads of this process, counted by the system.
+inline DWORD ThreadCount() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 entry = {};
+  entry.dwSize = sizeof(entry);
+  DWORD n = 0;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++n;
+  CloseHandle(snapshot);
+  return n;
+}
 
 // QUILLARY_LONG=1 runs every case ten times as often (the long variants); the default keeps
 // the suite fast enough for every test run.

@@ -12,6 +12,8 @@
 using reliability::Figure;
 using reliability::Random;
 
+using reliability::ThreadCount;
+
 namespace {
 
 // Polls as the screen saver watch does, only faster.
@@ -29,17 +31,6 @@ class Poller : public CWin32Thread {
  private:
   DWORD wait_ms_;
 };
-
-DWORD ThreadCount() {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  THREADENTRY32 entry = {};
-  entry.dwSize = sizeof(entry);
-  DWORD n = 0;
-  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++n;
-  CloseHandle(snapshot);
-  return n;
-}
 
 struct Sequences {
   int sequences = 0;

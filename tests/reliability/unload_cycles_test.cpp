@@ -9,20 +9,11 @@
 using reliability::Figure;
 using reliability::Random;
 
+using reliability::ThreadCount;
+
 namespace {
 
 enum class Order { NormalExit, LogOff, Uninstall, UnloadWithoutQuit };
-
-DWORD ThreadCount() {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  THREADENTRY32 entry = {};
-  entry.dwSize = sizeof(entry);
-  DWORD n = 0;
-  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++n;
-  CloseHandle(snapshot);
-  return n;
-}
 
 // One life of the plug-in in a host of its own; returns false when the DLL could not start.
 bool Cycle(Order order, Random& r, const std::wstring& ini) {
