@@ -2,6 +2,9 @@
 
 #include <shellapi.h>
 
+#include <cstring>
+#include <vector>
+
 namespace testing_support {
 
 std::wstring PluginDllPath() { return standin::ProgramFolder() + L"gen_corvane.dll"; }
@@ -107,7 +110,12 @@ bool ScopedRegistryValue::SetRaw(DWORD type, const void* data, DWORD size) {
   HKEY k;
   if (RegCreateKeyExW(root_, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr) != ERROR_SUCCESS)
     return false;
-  LONG r = RegSetValueExW(k, name_.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+  // For string types RegSetValueExW looks at the character after the data (and, for one
+  // byte, the one before it) and stores a terminator it finds there as part of the value.
+  // Non-zero guards on both sides keep what is stored exactly the bytes given.
+  std::vector<BYTE> guarded(size + 4, 0xFF);
+  if (size) std::memcpy(guarded.data() + 2, data, size);
+  LONG r = RegSetValueExW(k, name_.c_str(), 0, type, data ? guarded.data() + 2 : nullptr, size);
   RegCloseKey(k);
   return r == ERROR_SUCCESS;
 }

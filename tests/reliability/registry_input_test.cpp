@@ -53,6 +53,16 @@ std::vector<BYTE> RandomData(Random& r, DWORD type, size_t length) {
   return data;
 }
 
+// How many bytes the value holds, to be sure it is what the case wrote.
+DWORD StoredSize() {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, ScratchKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return MAXDWORD;
+  DWORD size = 0;
+  const LONG r = RegQueryValueExW(key, L"number", nullptr, nullptr, nullptr, &size);
+  RegCloseKey(key);
+  return r == ERROR_SUCCESS ? size : MAXDWORD;
+}
+
 }  // namespace
 
 TEST(RegistryInput, EveryTypeAndLengthGivesANumberOrTheDefault) {
@@ -65,6 +75,7 @@ TEST(RegistryInput, EveryTypeAndLengthGivesANumberOrTheDefault) {
       for (size_t length = 0; length <= 64; ++length) {
         std::vector<BYTE> data = RandomData(r, type, length);
         ASSERT_TRUE(value.SetRaw(type, data.empty() ? nullptr : data.data(), static_cast<DWORD>(length)));
+        ASSERT_EQ(length, StoredSize()) << "type " << type << ": the value holds other bytes than given";
         const int32_t read = ReadRegistryNumber(HKEY_CURRENT_USER, ScratchKey, L"number", Default);
         ASSERT_EQ(Expected(type, data), read) << "type " << type << ", " << length << " bytes, round " << round;
         ++cases;
