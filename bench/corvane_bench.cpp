@@ -214,65 +214,10 @@ void LockToPause(const std::wstring& dll, int rounds) {
 
 // --- The watch's CPU ----------------------------------------------------------------------
 
-// The Unix side of this process, through Wine's Z: drive: per-thread scheduler accounting.
-struct ThreadAccount {
-  std::string tid;
-  unsigned long long run_ns = 0;
-  unsigned long long switches = 0;
-};
-
-std::string ReadSmallFile(const std::string& path);
-
-size_t CountEntries(const std::string& pattern) {
-  size_t count = 0;
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA(pattern.c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return 0;
-  do {
-    if (data.cFileName[0] != '.') ++count;
-  } while (FindNextFileA(find, &data));
-  FindClose(find);
-  return count;
-}
-
-// Wine opens files in its server process, so Z:\proc\self is the wineserver: find this
-// process's Unix id by its command line instead (Wine puts the Windows program there).
-const std::string& ProcessFolder() {
-  static std::string folder;
-  if (!folder.empty()) return folder;
-  size_t most_threads = 0;
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA("Z:\\proc\\*", &data);
-  if (find == INVALID_HANDLE_VALUE) return folder;
-  do {
-    if (data.cFileName[0] < '0' || data.cFileName[0] > '9') continue;
-    const std::string base = std::string("Z:\\proc\\") + data.cFileName;
-    const std::string command = ReadSmallFile(base + "\\cmdline");
-    if (command.find("corvane-bench") == std::string::npos) continue;
-    // The shell that started the run names the program too, but has one thread.
-    const size_t threads = CountEntries(base + "\\task\\*");
-    if (threads > most_threads) {
-      most_threads = threads;
-      folder = base;
-    }
-  } while (FindNextFileA(find, &data));
-  FindClose(find);
-  return folder;
-}
-
-std::vector<std::string> UnixThreadIds() {
-  std::vector<std::string> ids;
-  if (ProcessFolder().empty()) return ids;
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((ProcessFolder() + "\\task\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return ids;
-  do {
-    if (data.cFileName[0] != '.') ids.push_back(data.cFileName);
-  } while (FindNextFileA(find, &data));
-  FindClose(find);
-  return ids;
-}
-
+// A Windows program cannot read its own Unix scheduler figures under Wine: files are opened
+// by the wineserver, so Z:\proc\self is the server. scripts/bench.sh reads them for us: for
+// each step this program leaves a file in QUILLARY_PROBE_DIR, and the script answers with
+// STEP.done once it has looked at the Wine process's threads.
 std::string ReadSmallFile(const std::string& path) {
   HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (f == INVALID_HANDLE_VALUE) return std::string();
@@ -283,55 +228,69 @@ std::string ReadSmallFile(const std::string& path) {
   return std::string(buffer, read);
 }
 
-bool Account(const std::string& tid, ThreadAccount* out) {
-  std::string base = ProcessFolder() + "\\task\\" + tid;
-  std::string schedstat = ReadSmallFile(base + "\\schedstat");
-  std::string status = ReadSmallFile(base + "\\status");
-  if (schedstat.empty() || status.empty()) return false;
-  out->tid = tid;
-  out->run_ns = std::strtoull(schedstat.c_str(), nullptr, 10);
-  unsigned long long voluntary = 0, involuntary = 0;
-  size_t v = status.find("voluntary_ctxt_switches:");
-  size_t n = status.find("nonvoluntary_ctxt_switches:");
-  if (v != std::string::npos) voluntary = std::strtoull(status.c_str() + v + 24, nullptr, 10);
-  if (n != std::string::npos) involuntary = std::strtoull(status.c_str() + n + 27, nullptr, 10);
-  out->switches = voluntary + involuntary;
-  return true;
+bool ProbeStep(standin::StandInHost& host, const std::string& dir, const char* step, std::string* answer) {
+  const std::string asked = dir + "\\" + step;
+  HANDLE f = CreateFileA(asked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(f);
+  const std::string done = asked + ".done";
+  host.PumpUntil([&] { return GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
+  *answer = ReadSmallFile(done);
+  while (!answer->empty() && (answer->back() == '\n' || answer->back() == '\r')) answer->pop_back();
+  return GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The answer to "end": one line per thread that appeared with the watch, "tid run_ns switches",
+// and a last line with the seconds between "start" and "end".
+void PrintWatchFigures(const std::string& answer) {
+  std::vector<std::string> lines;
+  size_t from = 0;
+  while (from < answer.size()) {
+    size_t to = answer.find('\n', from);
+    if (to == std::string::npos) to = answer.size();
+    lines.push_back(answer.substr(from, to - from));
+    from = to + 1;
+  }
+  if (lines.size() < 2) {
+    std::printf("watch-cpu: the script's answer is not understood: %s\n", answer.c_str());
+    return;
+  }
+  const double seconds = std::strtod(lines.back().c_str(), nullptr);
+  if (seconds <= 0) return;
+  for (size_t i = 0; i + 1 < lines.size(); ++i) {
+    unsigned long tid = 0;
+    unsigned long long run_ns = 0, switches = 0;
+    if (std::sscanf(lines[i].c_str(), "%lu %llu %llu", &tid, &run_ns, &switches) != 3) continue;
+    std::printf("watch-cpu: thread %lu: %.3f ms of CPU per minute while polling (%.4f %% of one core), "
+                "%.2f wake-ups per second, over %.1f s\n",
+                tid, run_ns / 1e6 * 60.0 / seconds, run_ns / 1e7 / seconds, switches / seconds, seconds);
+  }
 }
 
 void WatchCpu(const std::wstring& dll, DWORD seconds) {
-  std::vector<std::string> before = UnixThreadIds();
-  if (before.empty()) {
-    std::printf("watch-cpu: no per-thread accounting here (Z:\\proc is not readable)\n");
+  const char* dir = std::getenv("QUILLARY_PROBE_DIR");
+  if (dir == nullptr || *dir == '\0') {
+    std::printf("watch-cpu: not measured (run through scripts/bench.sh, which reads the Unix threads)\n");
     return;
   }
+  standin::StandInHost idle;
+  idle.Create();
+  std::string answer;
+  if (!ProbeStep(idle, dir, "before", &answer)) {
+    std::printf("watch-cpu: not measured (the script did not answer)\n");
+    return;
+  }
+  idle.Destroy();
   Session s;
   if (!s.Start(dll, "[gen_corvane]\r\nlock_on_screensaver=1\r\n", L"quillary-bench-watch.ini")) return;
   s.host.PumpFor(300);
-  std::vector<ThreadAccount> start;
-  for (const std::string& tid : UnixThreadIds()) {
-    if (std::find(before.begin(), before.end(), tid) != before.end()) continue;
-    ThreadAccount a;
-    if (Account(tid, &a)) start.push_back(a);
-  }
-  if (start.empty()) {
-    std::printf("watch-cpu: the watch started no thread (%u threads before, %u now)\n",
-                static_cast<unsigned>(before.size()), static_cast<unsigned>(UnixThreadIds().size()));
+  if (!ProbeStep(s.host, dir, "start", &answer) || answer == "0") {
+    std::printf("watch-cpu: the watch started no thread that the script could see (%s)\n", answer.c_str());
     s.Stop();
     return;
   }
   s.host.PumpFor(seconds * 1000);
-  unsigned long long run_ns = 0, switches = 0;
-  for (const ThreadAccount& a : start) {
-    ThreadAccount now;
-    if (!Account(a.tid, &now)) continue;
-    run_ns += now.run_ns - a.run_ns;
-    switches += now.switches - a.switches;
-  }
-  std::printf("watch-cpu: %.3f ms of CPU per minute while polling (%.4f %% of one core), %.2f wake-ups per second, "
-              "over %lu s in %u new thread(s)\n",
-              run_ns / 1e6 * 60.0 / seconds, run_ns / 1e7 / seconds, static_cast<double>(switches) / seconds,
-              static_cast<unsigned long>(seconds), static_cast<unsigned>(start.size()));
+  if (ProbeStep(s.host, dir, "end", &answer)) PrintWatchFigures(answer);
   s.Stop();
 }
 

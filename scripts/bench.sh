@@ -6,4 +6,57 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="${QUILLARY_BUILD_DIR:-$root/build}"
 bash "$root/scripts/build.sh" >/dev/null
 echo "date: $(date -u +%Y-%m-%d), machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo), $(wine --version 2>/dev/null)"
-"$root/scripts/with-wine.sh" "$build" wine "$build/bin/corvane-bench.exe" "$@"
+
+# The watch's CPU and wake-ups are Unix scheduler figures of the Wine process's threads,
+# which the Windows program cannot read itself: it leaves a step file in the probe folder,
+# and this loop answers each with STEP.done.
+probe=$(mktemp -d)
+bench_process() {
+  # Wine names the program's Unix process after the program (its comm, cut to 15 characters).
+  pgrep -n '^corvane-bench' || true
+}
+account() {  # PID TID -> "TID RUN_NS SWITCHES"
+  local t="/proc/$1/task/$2" run v n
+  run=$(cut -d' ' -f1 "$t/schedstat" 2>/dev/null) || return 1
+  v=$(awk '/^voluntary_ctxt_switches/ {print $2}' "$t/status" 2>/dev/null) || return 1
+  n=$(awk '/^nonvoluntary_ctxt_switches/ {print $2}' "$t/status" 2>/dev/null) || return 1
+  echo "$2 $run $((v + n))"
+}
+answer() { printf '%s\n' "$2" >"$probe/$1.tmp"; mv "$probe/$1.tmp" "$probe/$1.done"; }
+probe_loop() {
+  local pid="" before="" new="" started=() start_time="" tid line out
+  while :; do
+    if [ -e "$probe/before" ] && [ ! -e "$probe/before.done" ]; then
+      pid=$(bench_process)
+      before=$(ls "/proc/$pid/task" 2>/dev/null | tr '\n' ' ')
+      answer before "$pid"
+    fi
+    if [ -e "$probe/start" ] && [ ! -e "$probe/start.done" ]; then
+      new="" started=()
+      for tid in $(ls "/proc/$pid/task" 2>/dev/null); do
+        case " $before " in *" $tid "*) continue ;; esac
+        line=$(account "$pid" "$tid") || continue
+        new="$new $tid"; started+=("$line")
+      done
+      start_time=$(date +%s.%N)
+      answer start "${#started[@]}"
+    fi
+    if [ -e "$probe/end" ] && [ ! -e "$probe/end.done" ]; then
+      out=""
+      for line in "${started[@]}"; do
+        set -- $line
+        now=$(account "$pid" "$1") || continue
+        set -- $line $now
+        out="$out$1 $(($5 - $2)) $(($6 - $3))"$'\n'
+      done
+      answer end "$out$(awk -v a="$(date +%s.%N)" -v b="$start_time" 'BEGIN { printf "%.3f", a - b }')"
+      return 0
+    fi
+    sleep 0.1
+  done
+}
+probe_loop &
+probe_pid=$!
+trap 'kill "$probe_pid" 2>/dev/null || true; rm -rf "$probe"' EXIT
+
+QUILLARY_PROBE_DIR="Z:${probe//\//\\}" "$root/scripts/with-wine.sh" "$build" wine "$build/bin/corvane-bench.exe" "$@"
