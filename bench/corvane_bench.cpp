@@ -276,11 +276,12 @@ void WatchCpu(const std::wstring& dll, DWORD seconds) {
   standin::StandInHost idle;
   idle.Create();
   std::string answer;
-  if (!ProbeStep(idle, dir, "before", &answer)) {
+  const bool answered = ProbeStep(idle, dir, "before", &answer);
+  idle.Destroy();
+  if (!answered) {
     std::printf("watch-cpu: not measured (the script did not answer)\n");
     return;
   }
-  idle.Destroy();
   Session s;
   if (!s.Start(dll, "[gen_corvane]\r\nlock_on_screensaver=1\r\n", L"quillary-bench-watch.ini")) return;
   s.host.PumpFor(300);

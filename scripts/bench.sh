@@ -24,7 +24,7 @@ account() {  # PID TID -> "TID RUN_NS SWITCHES"
 }
 answer() { printf '%s\n' "$2" >"$probe/$1.tmp"; mv "$probe/$1.tmp" "$probe/$1.done"; }
 probe_loop() {
-  local pid="" before="" new="" started=() start_time="" tid line out
+  local pid="" before="" started=() start_time="" tid line out
   while :; do
     if [ -e "$probe/before" ] && [ ! -e "$probe/before.done" ]; then
       pid=$(bench_process)
@@ -32,11 +32,11 @@ probe_loop() {
       answer before "$pid"
     fi
     if [ -e "$probe/start" ] && [ ! -e "$probe/start.done" ]; then
-      new="" started=()
+      started=()
       for tid in $(ls "/proc/$pid/task" 2>/dev/null); do
         case " $before " in *" $tid "*) continue ;; esac
         line=$(account "$pid" "$tid") || continue
-        new="$new $tid"; started+=("$line")
+        started+=("$line")
       done
       start_time=$(date +%s.%N)
       answer start "${#started[@]}"
