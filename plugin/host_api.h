@@ -31,6 +31,7 @@ constexpr WPARAM CommandStopAfterCurrent = 40157;
 // Window timers of the plug-in on the host window (no callback: they arrive as WM_TIMER).
 constexpr UINT_PTR DelayTimer = 26983;   // a rule's own delay
 constexpr UINT_PTR GraceTimer = 51104;   // a screen saver reaction, at least the grace period
+constexpr UINT_PTR RegistrationRetryTimer = 26984;  // registration for session changes retried
 
 // Name under which the screen saver message is registered with the host or with Windows.
 constexpr wchar_t ScreenSaverMessageName[] = L"gen_corvane_screensaver";

@@ -21,9 +21,6 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 // top of ours, the DLL is pinned instead, so that the chain never calls into freed code.
 void ReleaseHostWindow(HWND host);
 
-// A timer of the plug-in's own on the host window: registration retried once a second.
-constexpr UINT_PTR RegistrationRetryTimer = 26984;
-
 // The session services answer this until they have started (the host often starts with
 // Windows, before they have).
 constexpr DWORD SessionServicesNotReady = RPC_S_INVALID_BINDING;

@@ -5,9 +5,6 @@
 
 namespace {
 
-// The longest a window timer can wait, in whole seconds; a longer grace period waits this.
-constexpr int32_t LongestTimerSeconds = static_cast<int32_t>(USER_TIMER_MAXIMUM / 1000);
-
 // Which of the two reaction timers is armed while TimerPending is set: an expiry of the
 // other one (a stray WM_TIMER) must not run the pending action early.
 UINT_PTR ArmedTimer = 0;

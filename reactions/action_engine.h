@@ -9,6 +9,9 @@
 
 #include "reactions/reaction_settings.h"
 
+// The longest a window timer can wait, in whole seconds; a longer wait is cut to this.
+constexpr int32_t LongestTimerSeconds = static_cast<int32_t>(USER_TIMER_MAXIMUM / 1000);
+
 void ApplyRule(const EventReaction& rule, HWND host);
 void ExecuteAction(int32_t delay, HWND host, int32_t action, bool stop_paused_stream);
 bool ArmReactionTimer(int32_t delay, int32_t action, HWND host);

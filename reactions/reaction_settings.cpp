@@ -149,8 +149,6 @@ const wchar_t* ConvertHostPath(const char* ansi_path) {
 
 void InitFromHost(HWND host) {
   Controller.HostWindow = host;
-  Controller.HostSelector = HostScreenSaverSelector;
-  Controller.RegisteredMessage = RegisteredScreenSaverMessage;
 
   const LRESULT answer = SendMessageW(host, WM_USER, 0, host::QueryIniPath);
   const wchar_t* path = ConvertHostPath(reinterpret_cast<const char*>(answer));

@@ -20,9 +20,6 @@ constexpr int32_t DefaultGracePeriod = 5;
 // Room for four digits and the terminator; a longer text does not fit and is not read.
 constexpr DWORD NumberTextCapacity = 5;
 
-// The longest wait a window timer can make, in whole seconds.
-constexpr int32_t LongestTimerSeconds = static_cast<int32_t>(USER_TIMER_MAXIMUM / 1000);
-
 bool IsBlank(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
 
 // Leading blanks and one sign, then the digits up to the first other character; no digits
@@ -85,18 +82,18 @@ bool ObtainScreenSaverMessage(HWND host) {
 
 void StartOrResumeWatch() {
   if (!Controller.Settings.lock_on_screensaver) return;
-  if (Controller.HostSelector == 0 && Controller.RegisteredMessage == 0) return;
+  if (HostScreenSaverSelector == 0 && RegisteredScreenSaverMessage == 0) return;
   // A worker from an earlier life of the module (freed without quit, then loaded and
   // started again) still posts to the old window: make a new one for this host.
   if (Controller.Worker &&
-      !Controller.Worker->PostsTo(Controller.HostWindow, Controller.HostSelector, Controller.RegisteredMessage)) {
+      !Controller.Worker->PostsTo(Controller.HostWindow, HostScreenSaverSelector, RegisteredScreenSaverMessage)) {
     StopWatch();
   }
   if (!Controller.Worker) {
     // Owned by the controller; StopWatch stops, waits for and deletes it (a worker left
     // over at unload is deleted by the controller's destructor).
     CPollingThread* worker =
-        new (std::nothrow) CPollingThread(Controller.HostWindow, Controller.HostSelector, Controller.RegisteredMessage);
+        new (std::nothrow) CPollingThread(Controller.HostWindow, HostScreenSaverSelector, RegisteredScreenSaverMessage);
     if (!worker) return;
     if (!worker->Create()) {
       // No thread was started, so there is nothing to stop: stay in None, and the next

@@ -12,9 +12,7 @@ SessionController::SessionController()
       ScreenSaverTriggered(false),
       GracePeriodSeconds(0),
       PendingAction(0),
-      HostWindow(nullptr),
-      HostSelector(0),
-      RegisteredMessage(0) {}
+      HostWindow(nullptr) {}
 
 SessionController::~SessionController() {
   // Quit normally stops and deletes the worker. One still here runs none of our code: its

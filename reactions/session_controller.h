@@ -27,8 +27,6 @@ struct SessionController {
   int32_t GracePeriodSeconds;    // the least delay for that reaction
   int32_t PendingAction;         // an ActionCode, run when the armed timer expires
   HWND HostWindow;               // handed to the worker when it is created
-  int32_t HostSelector;          // the host screen saver selector, or 0
-  UINT RegisteredMessage;        // the registered screen saver message, or 0
 };
 
 // Constructed during the module's static set-up, before the host calls anything.

@@ -144,11 +144,7 @@ LRESULT CALLBACK CHyperLink::LinkWndProc(HWND window, UINT message, WPARAM wPara
     case WM_DESTROY:
       return link->OnDestroy(window, wParam, lParam);
     case WM_SETFOCUS:
-      link->OnHighlight();
-      DrawLinkFocusRect(window);
-      return 0;
     case WM_KILLFOCUS:
-      link->OnUnhighlight();
       DrawLinkFocusRect(window);
       return 0;
     case WM_SETCURSOR:
@@ -189,7 +185,6 @@ void CHyperLink::OnMouseMove(HWND control, LPARAM lParam) {
     Hovering = true;
     if (UnderlineFont) SetControlFont(control, UnderlineFont);
     InvalidateRect(control, nullptr, FALSE);
-    OnHighlight();
     SetCapture(control);
     return;
   }
@@ -206,7 +201,6 @@ void CHyperLink::OnMouseMove(HWND control, LPARAM lParam) {
 
 void CHyperLink::OnCaptureChanged(HWND control) {
   Hovering = false;
-  OnUnhighlight();
   SetControlFont(control, NormalFont);
   InvalidateRect(control, nullptr, FALSE);
 }

@@ -4,14 +4,13 @@
 
 #include <wtsapi32.h>
 
+#include "plugin/host_api.h"
+
 using standin::HostEvent;
 using standin::PluginLoader;
 using testing_support::PluginDllPath;
 
 namespace {
-
-constexpr UINT_PTR DelayTimerId = 26983;
-constexpr UINT_PTR GraceTimerId = 51104;
 
 class DllTest : public HostTest {
  protected:
@@ -39,8 +38,8 @@ class DllTest : public HostTest {
     host.SetPlayState(standin::proto::Playing);
     for (WPARAM code : {WTS_SESSION_LOCK, WTS_SESSION_UNLOCK, WTS_CONSOLE_DISCONNECT, WTS_CONSOLE_CONNECT})
       SendMessageW(host.Window(), WM_WTSSESSION_CHANGE, code, 1);
-    SendMessageW(host.Window(), WM_TIMER, DelayTimerId, 0);
-    SendMessageW(host.Window(), WM_TIMER, GraceTimerId, 0);
+    SendMessageW(host.Window(), WM_TIMER, DelayTimer, 0);
+    SendMessageW(host.Window(), WM_TIMER, GraceTimer, 0);
     SendMessageW(host.Window(), WM_USER, 0, standin::proto::FirstMessageSelector);
     EXPECT_EQ(77, SendMessageW(host.Window(), WM_APP + 1, 0, 0));
     host.PumpFor(50);

@@ -66,18 +66,18 @@ class WatchTest : public HostTest {
     HostTest::TearDown();
   }
 
-  // The ids as ObtainScreenSaverMessage and InitFromHost would leave them.
+  // The ids as ObtainScreenSaverMessage would leave them.
   void UseSelector(LPARAM selector) {
-    HostScreenSaverSelector = Controller.HostSelector = static_cast<int32_t>(selector);
-    RegisteredScreenSaverMessage = Controller.RegisteredMessage = 0;
+    HostScreenSaverSelector = static_cast<int32_t>(selector);
+    RegisteredScreenSaverMessage = 0;
   }
   void UseRegisteredMessage() {
-    HostScreenSaverSelector = Controller.HostSelector = 0;
-    RegisteredScreenSaverMessage = Controller.RegisteredMessage = RegisterWindowMessageW(ScreenSaverMessageName);
+    HostScreenSaverSelector = 0;
+    RegisteredScreenSaverMessage = RegisterWindowMessageW(ScreenSaverMessageName);
   }
   static bool IsScreenSaverMessage(UINT message, LPARAM lParam) {
-    if (Controller.HostSelector != 0) return message == WM_USER && lParam == Controller.HostSelector;
-    return Controller.RegisteredMessage != 0 && message == Controller.RegisteredMessage;
+    if (HostScreenSaverSelector != 0) return message == WM_USER && lParam == HostScreenSaverSelector;
+    return RegisteredScreenSaverMessage != 0 && message == RegisteredScreenSaverMessage;
   }
 
   // The worker's posts that reached the host, whoever handled them.
@@ -173,7 +173,7 @@ TEST_F(WatchTest, WithoutASelectorTheWorkerPostsTheRegisteredMessage) {
   ASSERT_TRUE(Polls());
   const HostEvent& post = host.Events().back();
   EXPECT_EQ(HostEvent::Kind::Registered, post.kind);
-  EXPECT_EQ(Controller.RegisteredMessage, post.message);
+  EXPECT_EQ(RegisteredScreenSaverMessage, post.message);
   EXPECT_EQ(0u, post.wParam);
   EXPECT_EQ(0, post.lParam);
 }
@@ -260,7 +260,7 @@ TEST_F(WatchTest, WorkerMadeForAnotherWindowIsReplaced) {
   Controller.HostWindow = host.Window();  // a later init in another host
   StartOrResumeWatch();
   ASSERT_NE(nullptr, Controller.Worker);
-  EXPECT_TRUE(Controller.Worker->PostsTo(host.Window(), Controller.HostSelector, 0));
+  EXPECT_TRUE(Controller.Worker->PostsTo(host.Window(), HostScreenSaverSelector, 0));
   ScreenSaver::Set(true);
   EXPECT_TRUE(Polls());
 }

@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cwchar>
 
+// The plug-in's own timer ids: the log names them when they fire on the host window.
+#include "plugin/host_api.h"
+
 namespace workbench {
 
 namespace {
@@ -150,9 +153,9 @@ std::wstring DescribeQueuedMessage(unsigned message, uintptr_t wParam, intptr_t 
                                    const standin::StandInHost& host) {
   if (message == WM_TIMER) {
     if (standin::StandInHost::IsTaskTimer(wParam)) return std::wstring();
-    const wchar_t* name = wParam == 26983   ? L" (the plug-in's delay timer)"
-                          : wParam == 51104 ? L" (the plug-in's grace timer)"
-                                            : L"";
+    const wchar_t* name = wParam == DelayTimer   ? L" (the plug-in's delay timer)"
+                          : wParam == GraceTimer ? L" (the plug-in's grace timer)"
+                                                 : L"";
     return Format(L"WM_TIMER %lu%ls fires", static_cast<unsigned long>(wParam), name);
   }
   if (message == WM_USER) {
