@@ -10,6 +10,7 @@
 
 int32_t HostScreenSaverSelector = 0;
 UINT RegisteredScreenSaverMessage = 0;
+SystemParametersInfoFunction SystemParametersInfoCall = SystemParametersInfoW;
 
 namespace {
 
@@ -158,6 +159,11 @@ void OnGraceTimer(HWND host) {
 }
 
 bool ScreenSaverLocksSession() {
+  // From Vista on Windows answers itself; NoAutoReturnToWelcome belongs to Windows XP's
+  // Welcome screen and is absent there, so the registry rule would count an insecure
+  // screen saver as a lock. XP (and Wine) do not know the question: the rule is theirs.
+  BOOL password_on_return = FALSE;
+  if (SystemParametersInfoCall(SPI_GETSCREENSAVESECURE, 0, &password_on_return, 0)) return password_on_return != FALSE;
   const int32_t secure = ReadRegistryNumber(HKEY_CURRENT_USER, DesktopKey, L"ScreenSaverIsSecure", 0);
   const int32_t no_welcome = ReadRegistryNumber(HKEY_CURRENT_USER, DesktopKey, L"NoAutoReturnToWelcome", 0);
   return !(secure == 0 && no_welcome == 1);

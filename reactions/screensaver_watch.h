@@ -24,7 +24,12 @@ void OnScreenSaverMessage(HWND host);
 // The expiry of GraceTimer.
 void OnGraceTimer(HWND host);
 
+// Whether Windows asks for the password when the screen saver ends, so that its start counts
+// as a lock. The options dialog shows its hint when it does not.
 bool ScreenSaverLocksSession();
+// Seam for the tests: the system-parameters call that answers the question from Vista on.
+using SystemParametersInfoFunction = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT);
+extern SystemParametersInfoFunction SystemParametersInfoCall;
 bool IsScreenSaverRunning();
 int32_t QueryGracePeriod();
 int32_t ReadRegistryNumber(HKEY root, const wchar_t* key_path, const wchar_t* value_name, int32_t default_value);

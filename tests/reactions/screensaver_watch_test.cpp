@@ -30,6 +30,14 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 
 namespace {
 
+// Windows from Vista on, as the seam answers for it: -1 fails the call as XP and Wine do.
+int SecureAnswer = -1;
+BOOL WINAPI AnswerScreenSaveSecure(UINT action, UINT, PVOID value, UINT) {
+  if (action != SPI_GETSCREENSAVESECURE || SecureAnswer < 0) return FALSE;
+  *static_cast<BOOL*>(value) = SecureAnswer;
+  return TRUE;
+}
+
 class WatchTest : public HostTest {
  protected:
   static constexpr LPARAM Selector = proto::FirstMessageSelector;
@@ -60,6 +68,7 @@ class WatchTest : public HostTest {
     });
   }
   void TearDown() override {
+    SystemParametersInfoCall = SystemParametersInfoW;
     StopWatch();
     KillTimer(host.Window(), DelayTimer);
     KillTimer(host.Window(), GraceTimer);
@@ -435,6 +444,42 @@ TEST_F(WatchTest, MessageIsIgnoredUnlessTheScreenSaverSecuresTheSessionAndTheOpt
   EXPECT_FALSE(Controller.TimerPending);
   host.PumpPending();
   EXPECT_TRUE(host.Commands().empty());
+}
+
+// Windows answers whether its screen saver asks for the password from Vista on, where
+// NoAutoReturnToWelcome is never set; only XP and Wine, which cannot answer, keep the rule.
+TEST_F(WatchTest, FromVistaOnWindowsSaysWhetherTheScreenSaverLocks) {
+  SystemParametersInfoCall = AnswerScreenSaveSecure;
+  const struct {
+    int answer;
+    const wchar_t* secure;
+    const wchar_t* no_welcome;
+    bool locks;
+  } cases[] = {{-1, L"0", nullptr, true},
+               {-1, L"0", L"1", false},
+               {0, L"0", nullptr, false},
+               {0, L"1", nullptr, false},
+               {1, L"0", L"1", true}};
+  for (const auto& c : cases) {
+    SecureAnswer = c.answer;
+    registry.secure.SetString(c.secure);
+    c.no_welcome ? registry.no_welcome.SetString(c.no_welcome) : registry.no_welcome.Remove();
+    EXPECT_EQ(c.locks, ScreenSaverLocksSession()) << c.answer << " " << (c.no_welcome != nullptr);
+  }
+
+  // Windows 10 with an insecure screen saver: nothing pauses, and the watch goes on.
+  SecureAnswer = 0;
+  registry.no_welcome.Remove();
+  registry.grace.SetString(L"0");
+  host.SetPlayState(proto::Playing);
+  StartOrResumeWatch();
+  ScreenSaver::Set(true);
+  ASSERT_TRUE(Polls());
+  ASSERT_TRUE(Polls()) << "not suspended";
+  host.PumpPending();
+  EXPECT_TRUE(host.Commands().empty());
+  SecureAnswer = 1;
+  EXPECT_TRUE(host.WaitForCommands(1, 2500)) << "a password-protected one pauses";
 }
 
 // While another user has the console no rule runs, and nothing is left behind that would

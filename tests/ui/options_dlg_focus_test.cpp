@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include "reactions/screensaver_watch.h"
 #include "ui/resource.h"
 
 using namespace ui_testing;
@@ -122,6 +123,13 @@ bool HasVisibleStyle(HWND dialog, int id) {
   return (GetWindowLongW(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
+// Windows from Vista on, asked for its screen saver: not password-protected.
+BOOL WINAPI InsecureScreenSaver(UINT action, UINT, PVOID value, UINT) {
+  if (action != SPI_GETSCREENSAVESECURE) return FALSE;
+  *static_cast<BOOL*>(value) = FALSE;
+  return TRUE;
+}
+
 void SetOrRemove(testing_support::ScopedRegistryValue& value, const wchar_t* text) {
   if (text) {
     value.SetString(text);
@@ -170,4 +178,14 @@ TEST_F(OptionsDialogTest, ScreenSaverHintShowsOnlyWhereTheSaverDoesNotLock) {
     EXPECT_TRUE(HasVisibleStyle(dialog, IDT_SCREENSAVER_LINK));
     Click(dialog, IDCANCEL);
   });
+
+  // From Vista on Windows answers itself, whatever the registry holds.
+  secure.Remove();
+  no_return.Remove();
+  SystemParametersInfoCall = InsecureScreenSaver;
+  RunDialog([&](COptionsDlg&, HWND dialog) {
+    EXPECT_TRUE(HasVisibleStyle(dialog, IDT_SCREENSAVER_HINT));
+    Click(dialog, IDCANCEL);
+  });
+  SystemParametersInfoCall = SystemParametersInfoW;
 }
