@@ -16,6 +16,7 @@ constexpr LPARAM QueryRegisterMessage = 65536;  // wParam: a wide name; answers 
 
 constexpr LRESULT StatePlaying = 1;
 constexpr LRESULT StatePaused = 3;
+constexpr LRESULT StateStopped = 0;
 constexpr LRESULT StreamLength = -1;
 
 // Commands: PostMessageW(host, WM_COMMAND, id, 0). WM_CLOSE closes the host.

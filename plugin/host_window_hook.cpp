@@ -118,6 +118,12 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       case WM_WTSSESSION_CHANGE:
         OnSessionChange(wParam, window);
         break;  // the host sees the notification too
+      case WM_COMMAND: {
+        // Once the host's own procedure returns, the player has acted on the command.
+        const LRESULT result = CallWindowProcW(PreviousHostWindowProc, window, message, wParam, lParam);
+        OnHostCommandHandled(wParam);
+        return result;
+      }
       case WM_USER:
         if (HostScreenSaverSelector != 0 && lParam == HostScreenSaverSelector) {
           OnScreenSaverMessage(window);

@@ -9,7 +9,36 @@ namespace {
 // other one (a stray WM_TIMER) must not run the pending action early.
 UINT_PTR ArmedTimer = 0;
 
-void PostCommand(HWND host, WPARAM command) { PostMessageW(host, WM_COMMAND, command, 0); }
+// The last state-changing command posted, until the host has handled it or for at most a
+// second (the host may never see it pass): until then query 104 still answers the state
+// before it, and pause toggles while play restarts a playing track.
+struct CommandOnItsWay {
+  WPARAM command;
+  int32_t state_after;
+  DWORD posted_at;
+};
+CommandOnItsWay InFlight = {0, 0, 0};
+constexpr DWORD CommandOnItsWayMs = 1000;
+
+void PostCommand(HWND host, WPARAM command) {
+  if (!PostMessageW(host, WM_COMMAND, command, 0)) return;
+  int32_t state_after;
+  switch (command) {
+    case host::CommandPause:
+      state_after = host::StatePaused;
+      break;
+    case host::CommandStop:
+    case host::CommandStopWithFade:
+      state_after = host::StateStopped;
+      break;
+    case host::CommandPlay:
+      state_after = host::StatePlaying;
+      break;
+    default:  // next track, stop after the current one: the track plays on as it did
+      return;
+  }
+  InFlight = {command, state_after, GetTickCount()};
+}
 
 // Pause, stop, fade-out and stop-after-current act only on running playback, and only
 // then does the plug-in remember that it interrupted it.
@@ -22,7 +51,13 @@ void InterruptPlayback(HWND host, int32_t state, WPARAM command) {
 }  // namespace
 
 int32_t QueryPlayingState(HWND host) {
+  if (InFlight.command != 0 && GetTickCount() - InFlight.posted_at < CommandOnItsWayMs) return InFlight.state_after;
+  InFlight.command = 0;
   return static_cast<int32_t>(SendMessageW(host, WM_USER, 0, host::QueryPlayingState));
+}
+
+void OnHostCommandHandled(WPARAM wParam) {
+  if (LOWORD(wParam) == InFlight.command) InFlight.command = 0;
 }
 
 bool CurrentItemIsStream(HWND host) {

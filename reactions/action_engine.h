@@ -21,6 +21,10 @@ bool ReactionTimerArmed(UINT_PTR timer);
 // The expiry of DelayTimer.
 void OnDelayTimer(HWND host);
 
+// The host's playing state: the one the last command posted leads to while that command is
+// still on its way, otherwise the host's answer to query 104.
 int32_t QueryPlayingState(HWND host);
+// Called by the host window's procedure once the host has handled a WM_COMMAND.
+void OnHostCommandHandled(WPARAM wParam);
 bool CurrentItemIsStream(HWND host);
 bool MayStartPlayback();

@@ -29,8 +29,10 @@ class EngineTest : public HostTest {
     Controller.GracePeriodSeconds = 0;
     Controller.PendingAction = DoNothing;
     host.SetLength(215);
-    // The plug-in's window hook is not installed here: hand its timer over as it would.
+    // The plug-in's window hook is not installed here: hand its timer and the passing
+    // commands over as it would.
     host.SetMessageHandler([this](UINT message, WPARAM id, LPARAM, LRESULT* result) {
+      if (message == WM_COMMAND) OnHostCommandHandled(id);
       if (message != WM_TIMER || id != DelayTimer) return false;
       OnDelayTimer(Host());
       *result = 0;

@@ -113,6 +113,27 @@ TEST_F(WatchDllTest, ScreenSaverPausesAfterTheGracePeriodAndUnlockResumes) {
   plugin.Quit();
 }
 
+// Windows queues notifications back to back, so the command posted for the first is still
+// on its way when the next is handled; the player's pause toggles and its play restarts.
+TEST_F(WatchDllTest, ACommandOnItsWayCountsForTheNextNotification) {
+  using Host = standin::StandInHost;
+  testing_support::WriteFileBytes(ini, "[gen_corvane]\r\nunlock_delay=0\r\nplay_only_when_paused_or_stopped=0\r\n");
+  host.SetSimulation(true);
+  host.SetPlayState(proto::Paused);
+  Start(host);
+  // The user comes back to the console: connect and unlock resume once, restart nothing.
+  host.PostBackToBack({Host::SessionChange(WTS_CONSOLE_CONNECT), Host::SessionChange(WTS_SESSION_UNLOCK)}, 100);
+  EXPECT_EQ(std::vector<unsigned>{proto::Play}, host.Commands());
+  EXPECT_EQ(0, host.Restarts());
+
+  // No grace period: the screen saver's message queued behind a lock must not un-pause.
+  host.ClearRecords();
+  host.PostBackToBack({Host::SessionChange(WTS_SESSION_LOCK), {WM_USER, 0, proto::FirstMessageSelector}}, 100);
+  EXPECT_EQ(std::vector<unsigned>{proto::Pause}, host.Commands());
+  EXPECT_EQ(proto::Paused, host.PlayState());
+  plugin.Quit();
+}
+
 // The watch's states as the player's calls move it: init starts it, a screen saver
 // reaction and a lock suspend it, an unlock resumes it, config follows the option, quit
 // stops it.

@@ -182,6 +182,11 @@ bool StandInHost::WaitForCommands(size_t count, DWORD timeout_ms) {
   return PumpUntil([&] { return Commands().size() >= count; }, timeout_ms);
 }
 
+void StandInHost::PostBackToBack(const std::vector<Notification>& notifications, DWORD ms) {
+  for (const Notification& n : notifications) PostMessageW(window_, n.message, n.wParam, n.lParam);
+  PumpFor(ms);
+}
+
 UINT_PTR StandInHost::After(DWORD ms, std::function<void()> task) {
   UINT_PTR id = next_task_id_;
   next_task_id_ = next_task_id_ >= LastTaskTimer ? FirstTaskTimer : next_task_id_ + 1;
@@ -290,7 +295,8 @@ LRESULT StandInHost::AnswerQuery(WPARAM wParam, LPARAM lParam) {
 
 void StandInHost::Simulate(WPARAM command) {
   switch (command) {
-    case proto::Play:  // resumes when paused, (re)starts otherwise
+    case proto::Play:  // resumes when paused, starts when stopped, restarts when playing
+      if (play_state_ == proto::Playing) ++restarts_;
       play_state_ = proto::Playing;
       break;
     case proto::Pause:  // toggles between playing and paused; nothing when stopped

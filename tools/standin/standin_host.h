@@ -101,6 +101,8 @@ class StandInHost {
   // With this on, WM_CLOSE destroys the window as the player does; off, it is only recorded.
   void SetCloseDestroysWindow(bool on) { close_destroys_ = on; }
   int TrackNumber() const { return track_; }
+  // How often play restarted a track that was already playing (with simulation on).
+  int Restarts() const { return restarts_; }
   bool StopAfterCurrentArmed() const { return stop_after_current_; }
   // The current track plays to its end: the player stops when stop-after-current is armed
   // (and disarms it), otherwise it goes on with the next track. Only a playing track ends.
@@ -131,6 +133,15 @@ class StandInHost {
   bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms);
   void PumpFor(DWORD ms);
   bool WaitForCommands(size_t count, DWORD timeout_ms);
+  // Windows queues notifications back to back: posts every one to the host window before
+  // any is dispatched, then pumps for ms.
+  struct Notification {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+  };
+  static Notification SessionChange(WPARAM code) { return {WM_WTSSESSION_CHANGE, code, 1}; }
+  void PostBackToBack(const std::vector<Notification>& notifications, DWORD ms);
   // Runs task on this thread after ms, from a timer on the host window, so it also runs
   // inside modal loops (a dialog the plug-in shows). Returns the timer id.
   UINT_PTR After(DWORD ms, std::function<void()> task);
@@ -159,6 +170,7 @@ class StandInHost {
   bool simulate_ = false;
   bool close_destroys_ = false;
   int track_ = 1;
+  int restarts_ = 0;
   bool stop_after_current_ = false;
   MessageHandler handler_;
   std::vector<HostEvent> events_;
