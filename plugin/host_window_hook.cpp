@@ -21,13 +21,23 @@ namespace {
 // Set while HostWindowProc acts for the plug-in; after quit it only passes messages on.
 bool HookActive = false;
 int RetriesLeft = 0;
+// The window whose chain HostWindowProc is in, until quit takes it out or the window goes.
+HWND SubclassedWindow = nullptr;
 
 bool Subclass(HWND host) {
+  // A second init while we are still in the chain (quit had to leave us under another
+  // subclass, or the DLL was freed without quit and stayed mapped): subclassing again would
+  // save ourselves as the previous procedure, and the window would recurse.
+  if (host == SubclassedWindow && IsWindow(host)) {
+    HookActive = true;
+    return true;
+  }
   SetLastError(0);
   // Undone by ReleaseHostWindow at quit, or by the module's teardown.
   PreviousHostWindowProc =
       reinterpret_cast<WNDPROC>(SetWindowLongW(host, GWL_WNDPROC, reinterpret_cast<LONG>(HostWindowProc)));
   HookActive = PreviousHostWindowProc != nullptr;
+  if (HookActive) SubclassedWindow = host;
   return HookActive;
 }
 
@@ -138,6 +148,7 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     }
   }
+  if (message == WM_NCDESTROY && window == SubclassedWindow) SubclassedWindow = nullptr;
   return CallWindowProcW(PreviousHostWindowProc, window, message, wParam, lParam);
 }
 
@@ -155,6 +166,7 @@ void DetachFromHostWindow(HWND host, bool pin_if_covered) {
   if (!IsWindow(host)) return;  // the host destroyed its window before quit
   if (reinterpret_cast<WNDPROC>(GetWindowLongW(host, GWL_WNDPROC)) == HostWindowProc) {
     SetWindowLongW(host, GWL_WNDPROC, reinterpret_cast<LONG>(PreviousHostWindowProc));
+    SubclassedWindow = nullptr;
     return;
   }
   if (!pin_if_covered) return;

@@ -98,6 +98,41 @@ TEST_F(DllTest, QuitCancelsAnArmedReactionTimer) {
   EXPECT_EQ(0u, host.CountEvents(HostEvent::Kind::Timer)) << "the delay timer was killed, not left to fire";
 }
 
+namespace {
+WNDPROC Covered = nullptr;
+LRESULT CALLBACK Covering(HWND w, UINT m, WPARAM wp, LPARAM lp) { return CallWindowProcW(Covered, w, m, wp, lp); }
+}  // namespace
+
+// A second init in the same process while HostWindowProc is still in the window's chain:
+// after a free without quit that the watch's worker outlived, and after a quit that had to
+// leave it under another subclass. A second subclass would make the window recurse.
+TEST_F(DllTest, ASecondInitOnTheSameWindowOnlyTurnsTheHookBackOn) {
+  auto one_lock_pauses = [this](const char* after) {
+    host.ClearRecords();
+    host.SetPlayState(standin::proto::Playing);
+    SendMessageW(host.Window(), WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 1);
+    host.PumpFor(50);
+    EXPECT_EQ(std::vector<unsigned>{40046}, host.Commands()) << after;
+  };
+  Start();
+  plugin.Unload();
+  ASSERT_TRUE(DllMapped()) << "held by the watch's worker";
+  Start();
+  one_lock_pauses("a free without quit");
+  plugin.Quit();
+  plugin.Unload();
+  EXPECT_FALSE(DllMapped());
+
+  Start();
+  Covered = reinterpret_cast<WNDPROC>(SetWindowLongW(host.Window(), GWL_WNDPROC, reinterpret_cast<LONG>(Covering)));
+  plugin.Quit();
+  plugin.Unload();
+  ASSERT_TRUE(DllMapped()) << "pinned under the other subclass";
+  Start();
+  one_lock_pauses("a quit under another subclass");
+  plugin.Quit();
+}
+
 // The road a user sees first: lock pauses a playing host, unlock resumes it two seconds later.
 TEST_F(DllTest, LockPausesAndUnlockResumesAfterTwoSeconds) {
   host.SetSimulation(true);
