@@ -172,9 +172,7 @@ void DetachFromHostWindow(HWND host, bool pin_if_covered) {
   if (!pin_if_covered) return;
   // Someone subclassed on top of us and will go on calling HostWindowProc, which now only
   // passes messages on: keep our code mapped for the life of the process.
-  HMODULE self;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                     reinterpret_cast<LPCWSTR>(&HostWindowProc), &self);
+  PinModule();
 }
 
 // A host that frees the DLL without calling quit must not be left with a window procedure

@@ -1,5 +1,7 @@
 #include "plugin/plugin_entry.h"
 
+#include <commctrl.h>
+
 #include <new>
 
 #include "plugin/error_text.h"
@@ -24,6 +26,13 @@ static_assert(sizeof(GeneralPurposePluginHeader) == 28, "the host reads the desc
 
 COptionsDlg* OpenOptionsDialog = nullptr;
 
+namespace {
+
+// Set by a quit that came while config ran the dialog: config then leaves the watch alone.
+bool QuitDuringConfig = false;
+
+}  // namespace
+
 extern "C" __declspec(dllexport) GeneralPurposePluginHeader* __cdecl winampGetGeneralPurposePlugin() {
   return &PluginHeader;
 }
@@ -33,6 +42,12 @@ void ReportStartupError(HWND host, DWORD error) {
   LoadStringW(PluginHeader.hDllInstance, IDS_PLUGIN_NAME, caption, 100);
   ErrorText text(error);
   MessageBoxW(host, text.Text(), caption, MB_OK);
+}
+
+void PinModule() {
+  HMODULE self;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCWSTR>(&PinModule), &self);
 }
 
 int __cdecl PluginInit() {
@@ -49,16 +64,29 @@ void __cdecl PluginConfig() {
     if (OpenOptionsDialog->Window) SetForegroundWindow(OpenOptionsDialog->Window);
     return;
   }
+  // The template's up-down controls need their class, whatever the host has initialised.
+  INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_UPDOWN_CLASS};
+  InitCommonControlsEx(&classes);
   COptionsDlg* dialog = new (std::nothrow) COptionsDlg(&Controller.Settings, PluginHeader.hDllInstance);
   if (!dialog) return;
   OpenOptionsDialog = dialog;
+  QuitDuringConfig = false;
+  // A dialog that cannot be made returns at once (-1), and is no longer open either way.
   RunOptionsDialog(PluginHeader.hDllInstance, PluginHeader.hwndParent, dialog);
   OpenOptionsDialog = nullptr;
   delete dialog;
-  UpdateWatchAfterConfig();
+  if (!QuitDuringConfig) UpdateWatchAfterConfig();
 }
 
 void __cdecl PluginQuit() {
+  if (OpenOptionsDialog) {
+    // The player can quit from inside our modal loop (log-off, its tray icon, its
+    // preferences): end the dialog unsaved, and stay mapped, since the dialog's and the
+    // links' procedures are still on the stack below this call.
+    if (OpenOptionsDialog->Window) EndDialog(OpenOptionsDialog->Window, IDCANCEL);
+    QuitDuringConfig = true;
+    PinModule();
+  }
   ReleaseHostWindow(PluginHeader.hwndParent);
   StopWatch();
 }

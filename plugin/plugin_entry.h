@@ -13,5 +13,9 @@ void __cdecl PluginQuit();
 // box captioned with the plug-in's name, owned by the host window.
 void ReportStartupError(HWND host, DWORD error);
 
+// Keeps the DLL mapped for the life of the process, for when code of ours stays reachable
+// (a covered subclass, a dialog's modal loop) after quit.
+void PinModule();
+
 // The options dialog while config runs it, otherwise null.
 extern COptionsDlg* OpenOptionsDialog;

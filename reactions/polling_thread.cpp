@@ -10,14 +10,16 @@ constexpr DWORD PollIntervalMs = 1000;
 }  // namespace
 
 CPollingThread::CPollingThread(HWND host_window, int32_t host_selector, UINT registered_message)
-    : HostWindow(host_window), HostSelector(host_selector), RegisteredMessage(registered_message) {}
+    : HostWindow(host_window), HostSelector(host_selector), RegisteredMessage(registered_message) {
+  PauseCheckMs = PollIntervalMs;
+}
 
 CPollingThread::~CPollingThread() {}
 
 void CPollingThread::Run() {
   // Once its window is gone nobody can be told (a host that freed the DLL without quit and
   // then closed): the worker ends, and with it the reference it holds on our module.
-  while (IsRunning() && IsWindow(HostWindow)) {
+  while (IsRunning() && StillNeeded()) {
     if (IsScreenSaverRunning()) PostScreenSaverMessage();
     // A stop request signals the event and ends the wait at once.
     WaitForSingleObject(GetStopEvent(), PollIntervalMs);

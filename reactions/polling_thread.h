@@ -23,6 +23,10 @@ class CPollingThread : public CWin32Thread {
     return HostWindow == host_window && HostSelector == host_selector && RegisteredMessage == registered_message;
   }
 
+ protected:
+  // Nobody is left to tell once the window is gone.
+  bool StillNeeded() override { return IsWindow(HostWindow) != FALSE; }
+
  private:
   HWND HostWindow;
   int32_t HostSelector;

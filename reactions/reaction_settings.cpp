@@ -130,9 +130,9 @@ void ReactionSettings::WriteFlag(const wchar_t* key, bool value) {
 
 namespace {
 
-// The host's ANSI path as a wide copy that lives until the process ends (the live settings
-// and every copy of them point at it), or null when the host gave nothing usable.
-const wchar_t* ConvertHostPath(const char* ansi_path) {
+// The host's ANSI path as a wide copy for AdoptIniPath, or null when the host gave nothing
+// usable.
+wchar_t* ConvertHostPath(const char* ansi_path) {
   if (!ansi_path) return nullptr;
   const int length = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, ansi_path, -1, nullptr, 0);
   if (length <= 1) return nullptr;  // failed, or only the terminator
@@ -147,14 +147,21 @@ const wchar_t* ConvertHostPath(const char* ansi_path) {
 
 }  // namespace
 
+void AdoptIniPath(wchar_t* path) {
+  if (!path) return;
+  wchar_t* previous = Controller.IniPathBuffer;
+  Controller.IniPathBuffer = path;
+  Controller.Settings.SetIniLocation(path);
+  delete[] previous;
+}
+
 void InitFromHost(HWND host) {
   Controller.HostWindow = host;
 
   const LRESULT answer = SendMessageW(host, WM_USER, 0, host::QueryIniPath);
-  const wchar_t* path = ConvertHostPath(reinterpret_cast<const char*>(answer));
   // Without a usable path the settings stay unset: loading and saving then do nothing,
   // rather than falling back to win.ini.
-  if (path) Controller.Settings.SetIniLocation(path);
+  AdoptIniPath(ConvertHostPath(reinterpret_cast<const char*>(answer)));
   Controller.Settings.LoadFromIni();
   StartOrResumeWatch();
 }

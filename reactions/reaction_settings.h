@@ -68,6 +68,10 @@ struct ReactionSettings {
 // The section of the host's INI file that holds the settings.
 constexpr wchar_t SettingsSection[] = L"gen_corvane";
 
+// Makes path, a buffer from new[], the live settings' INI path; the controller owns it until
+// the next init replaces it or the module unloads. Null changes nothing.
+void AdoptIniPath(wchar_t* path);
+
 // At init: hands the host window and the screen saver ids to the controller, asks the host
 // for its INI path, loads the live settings from it and starts the screen saver watch.
 void InitFromHost(HWND host);

@@ -12,7 +12,8 @@ SessionController::SessionController()
       ScreenSaverTriggered(false),
       GracePeriodSeconds(0),
       PendingAction(0),
-      HostWindow(nullptr) {}
+      HostWindow(nullptr),
+      IniPathBuffer(nullptr) {}
 
 SessionController::~SessionController() {
   // Quit normally stops and deletes the worker. One still here runs none of our code: its
@@ -22,4 +23,6 @@ SessionController::~SessionController() {
   // waiting for it here, under the loader lock, would never end.
   delete Worker;
   Worker = nullptr;
+  delete[] IniPathBuffer;
+  IniPathBuffer = nullptr;
 }

@@ -13,7 +13,7 @@ class CPollingThread;
 
 struct SessionController {
   SessionController();
-  // Static teardown: a worker still present at unload is deleted here.
+  // Static teardown: a worker still present at unload, and the INI path, are deleted here.
   ~SessionController();
   SessionController(const SessionController&) = delete;
   SessionController& operator=(const SessionController&) = delete;
@@ -27,6 +27,7 @@ struct SessionController {
   int32_t GracePeriodSeconds;    // the least delay for that reaction
   int32_t PendingAction;         // an ActionCode, run when the armed timer expires
   HWND HostWindow;               // handed to the worker when it is created
+  wchar_t* IniPathBuffer;        // owns the live settings' ini_path (AdoptIniPath)
 };
 
 // Constructed during the module's static set-up, before the host calls anything.

@@ -129,7 +129,7 @@ bool CWin32Thread::IsRunning() {
     LeaveCriticalSection(&Lock);
     // Only the worker itself waits out a pause; a stop request ends the pause.
     if (!on_worker || !running || !paused) return running;
-    WaitForSingleObject(ResumeEvent, INFINITE);
+    if (WaitForSingleObject(ResumeEvent, PauseCheckMs) == WAIT_TIMEOUT && !StillNeeded()) return false;
   }
 }
 

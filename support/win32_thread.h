@@ -37,11 +37,16 @@ class CWin32Thread {
   void RequestStop();
   DWORD WaitForEnd();
   // The run flag. Called by the worker while it is paused, it waits for the next Resume
-  // (or stop request) first.
+  // (or stop request) first, and answers false once StillNeeded does.
   bool IsRunning();
   HANDLE GetStopEvent() const { return StopEvent; }
 
  protected:
+  // Asked on the worker every PauseCheckMs while it is paused: false ends the worker, whose
+  // owner may never come back (a host that freed the DLL without quit, then went away).
+  virtual bool StillNeeded() { return true; }
+  DWORD PauseCheckMs = INFINITE;
+
   static unsigned __stdcall ThreadEntry(void* object);
   void CloseHandles();
 

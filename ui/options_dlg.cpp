@@ -59,9 +59,11 @@ void PlaceOverForeground(HWND box) {
 LRESULT CALLBACK CenterMessageBoxHook(int code, WPARAM wParam, LPARAM lParam) {
   if (code != HCBT_ACTIVATE) return CallNextHookEx(MessageBoxHook, code, wParam, lParam);
   PlaceOverForeground(reinterpret_cast<HWND>(wParam));
+  // Other hooks on this thread (the host's, another plug-in's) see the activation too.
+  const LRESULT result = CallNextHookEx(MessageBoxHook, code, wParam, lParam);
   UnhookWindowsHookEx(MessageBoxHook);
   MessageBoxHook = nullptr;
-  return 0;
+  return result;
 }
 
 }  // namespace

@@ -6,8 +6,10 @@
 #include "plugin/host_window_hook.h"
 #include "plugin/plugin_entry.h"
 #include "plugin/plugin_header.h"
+#include "reactions/polling_thread.h"
 #include "reactions/session_controller.h"
 #include "tests/common/test_support.h"
+#include "ui/options_dlg.h"
 
 namespace {
 
@@ -202,4 +204,69 @@ TEST_F(LifecycleTest, ConfigWithoutMemoryOpensNothing) {
   PluginConfig();
   FailAllocations = false;
   EXPECT_EQ(nullptr, OpenOptionsDialog);
+}
+
+// Blocks from nothrow new[] not freed yet: the plug-in's INI path buffers among them.
+namespace {
+std::vector<void*> LiveArrays;
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+  void* block = std::malloc(size ? size : 1);
+  LiveArrays.push_back(block);
+  return block;
+}
+void operator delete[](void* block) noexcept {
+  for (auto it = LiveArrays.begin(); it != LiveArrays.end(); ++it) {
+    if (*it != block) continue;
+    LiveArrays.erase(it);
+    break;
+  }
+  std::free(block);
+}
+void operator delete[](void* block, size_t) noexcept { operator delete[](block); }
+
+namespace {
+BOOL CALLBACK AnswerNo(HWND window, LPARAM) {
+  PostMessageW(window, WM_COMMAND, IDNO, 0);
+  return TRUE;
+}
+struct PausedWorker : CPollingThread {
+  using CPollingThread::CPollingThread;
+  bool EndsWithin(DWORD ms) { return WaitForSingleObject(ThreadHandle, ms) == WAIT_OBJECT_0; }
+};
+}  // namespace
+
+// One INI path however often init runs; a dialog that cannot be made is not left open; the
+// box's placing hook lets older hooks see its activation; a paused worker whose window
+// is gone (freed without quit, then the host closed) ends instead of waiting for ever.
+TEST_F(LifecycleTest, NothingLeaksOrWaitsForever) {
+  const size_t arrays = LiveArrays.size();
+  for (int i = 0; i < 3; ++i) {
+    PluginInit();
+    PluginQuit();
+  }
+  EXPECT_EQ(arrays + 1, LiveArrays.size()) << "one path, replaced at each init";
+
+  PluginHeader.hDllInstance = GetModuleHandleW(L"kernel32.dll");  // no dialog 102 there
+  PluginConfig();
+  EXPECT_EQ(nullptr, OpenOptionsDialog);
+
+  const UINT_PTR guard = host.After(5000, [] {
+    ADD_FAILURE() << "the older hook never saw the box";
+    EnumThreadWindows(GetCurrentThreadId(), AnswerNo, 0);
+  });
+  ShowCenteredMessageBox(host.Window(), L"text", L"caption");
+  host.Cancel(guard);
+  EXPECT_EQ(1u, MessageBoxCatcher::boxes.size());
+
+  standin::StandInHost doomed;
+  ASSERT_TRUE(doomed.Create());
+  PausedWorker worker(doomed.Window(), standin::proto::FirstMessageSelector, 0);
+  ASSERT_TRUE(worker.Create());
+  worker.Resume();
+  worker.Suspend();
+  doomed.Destroy();
+  EXPECT_TRUE(worker.EndsWithin(5000));
+  worker.RequestStop();
+  worker.WaitForEnd();
 }

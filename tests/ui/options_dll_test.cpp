@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include "tests/reliability/reliability.h"
 #include "ui/hyperlink.h"
 #include "ui/resource.h"
 
@@ -79,6 +80,35 @@ TEST_F(OptionsDllTest, ConfigRunsOneDialogAndOkSavesWhatWasChosen) {
   EXPECT_EQ(12u, GetPrivateProfileIntW(L"gen_corvane", L"lock_delay", 0, ini.c_str()));
   EXPECT_EQ(5u, GetPrivateProfileIntW(L"gen_corvane", L"unlock_action", 0, ini.c_str()));
   plugin.Quit();
+}
+
+// The player can call quit while the dialog's modal loop runs (log-off, closed from its tray
+// icon): the dialog ends unsaved, config then leaves the stopped watch alone, and the DLL,
+// whose procedures are still on the stack, stays mapped.
+TEST_F(OptionsDllTest, QuitWhileTheDialogIsOpenEndsItUnsavedAndKeepsTheDll) {
+  const LONG own = GetWindowLongW(host.Window(), GWL_WNDPROC);
+  ASSERT_TRUE(plugin.Load(testing_support::PluginDllPath())) << plugin.Error();
+  ASSERT_EQ(0, plugin.Init(host.Window()));
+  DWORD threads_after_quit = 0;
+  host.After(1, [&] {
+    HWND dialog = FindDialogs().found;
+    ASSERT_NE(nullptr, dialog);
+    CheckDlgButton(dialog, IDX_ALWAYS_STOP_STREAMS, BST_UNCHECKED);
+    plugin.Quit();
+    threads_after_quit = reliability::ThreadCount();
+  });
+  const UINT_PTR guard = host.After(10000, [] {
+    ADD_FAILURE() << "quit left the options dialog open";
+    if (HWND dialog = FindDialogs().found) EndDialog(dialog, 2);
+  });
+  plugin.Config();
+  KillTimer(host.Window(), guard);
+  EXPECT_EQ(0, FindDialogs().count);
+  EXPECT_FALSE(testing_support::FileExists(ini)) << "nothing was saved";
+  EXPECT_EQ(threads_after_quit, reliability::ThreadCount()) << "no watch started after quit";
+  EXPECT_EQ(own, GetWindowLongW(host.Window(), GWL_WNDPROC));
+  plugin.Unload();
+  EXPECT_NE(nullptr, GetModuleHandleW(L"gen_corvane.dll"));
 }
 
 // The atom is global to the desktop, so this program runs alone: no other process holds it.
