@@ -40,19 +40,30 @@ constexpr int32_t LoginActions[] = {DoNothing, Pause, Stop, StopWithFade, StopAf
 
 UINT ClampDelay(UINT seconds) { return seconds > MaxDelaySeconds ? MaxDelaySeconds : seconds; }
 
+// Keeps a window of this size at x, y inside the work area of the monitor nearest the
+// reference rectangle, which may lie left of or above the primary one. The top-left corner
+// wins over the right and bottom edges, so a window too large still shows its caption.
+void KeepInWorkArea(const RECT& reference, int width, int height, int* x, int* y) {
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof(monitor);
+  if (!GetMonitorInfoW(MonitorFromRect(&reference, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+  const RECT& area = monitor.rcWork;
+  if (*x + width > area.right) *x = area.right - width;
+  if (*y + height > area.bottom) *y = area.bottom - height;
+  if (*x < area.left) *x = area.left;
+  if (*y < area.top) *y = area.top;
+}
+
 void PlaceOverForeground(HWND box) {
   HWND front = GetForegroundWindow();
-  RECT desktop, over, own;
+  RECT over, own;
   if (!front || !box) return;
-  if (!GetWindowRect(GetDesktopWindow(), &desktop) || !GetWindowRect(front, &over) || !GetWindowRect(box, &own)) return;
+  if (!GetWindowRect(front, &over) || !GetWindowRect(box, &own)) return;
   const int width = own.right - own.left;
   const int height = own.bottom - own.top;
   int x = over.left + (over.right - over.left) / 2 - width / 2;
   int y = over.top + (over.bottom - over.top) / 2 - height / 2;
-  if (x < 0) x = 0;
-  if (y < 0) y = 0;
-  if (x + width > desktop.right) x = desktop.right - width;
-  if (y + height > desktop.bottom) y = desktop.bottom - height;
+  KeepInWorkArea(over, width, height, &x, &y);
   MoveWindow(box, x, y, width, height, FALSE);
 }
 
@@ -136,10 +147,11 @@ void COptionsDlg::CenterOnHostWindow() {
   if (!GetWindowRect(Window, &own)) return;
   // An answer that is no window leaves the dialog where it is, as having no answer does.
   if (!GetWindowRect(reference, &area)) area = own;
-  int x = area.left + ((area.right - area.left) - (own.right - own.left)) / 2;
-  int y = area.top + ((area.bottom - area.top) - (own.bottom - own.top)) / 2;
-  if (x < 0) x = 0;
-  if (y < 0) y = 0;
+  const int width = own.right - own.left;
+  const int height = own.bottom - own.top;
+  int x = area.left + ((area.right - area.left) - width) / 2;
+  int y = area.top + ((area.bottom - area.top) - height) / 2;
+  KeepInWorkArea(area, width, height, &x, &y);
   SetWindowPos(Window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 

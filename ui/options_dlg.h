@@ -56,8 +56,8 @@ class COptionsDlg final : public CBaseDlg {
   void LoadText(UINT id, wchar_t (&buffer)[100]) const;
 };
 
-// A Yes/No warning box (No the default) placed over the foreground window and kept on the
-// desktop.
+// A Yes/No warning box (No the default) placed over the foreground window and kept in the
+// work area of its monitor.
 int ShowCenteredMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption);
 
 // The hook that places the next message box (exposed for the tests). It removes itself at

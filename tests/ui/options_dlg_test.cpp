@@ -384,6 +384,29 @@ TEST_F(OptionsDialogTest, OpensCentredOnTheWindowTheHostNames) {
   }
 }
 
+// Centred on a player that lies partly off its monitor, the dialog stays inside the work
+// area of the monitor nearest the player (under Xvfb the one monitor there is).
+TEST_F(OptionsDialogTest, StaysInTheWorkAreaOfTheNearestMonitor) {
+  host.SetDialogParentAnswer(reinterpret_cast<LRESULT>(host.Window()));
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof(monitor);
+  ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(host.Window(), MONITOR_DEFAULTTONEAREST), &monitor));
+  const RECT work = monitor.rcWork;
+  const POINT places[] = {{work.left - 300, work.top - 200}, {work.right - 100, work.bottom - 80}};
+  for (const POINT& place : places) {
+    host.MoveTo(place.x, place.y);
+    RECT placed = {};
+    RunDialog([&placed](COptionsDlg&, HWND dialog) {
+      GetWindowRect(dialog, &placed);
+      Click(dialog, IDCANCEL);
+    });
+    EXPECT_GE(placed.left, work.left) << place.x;
+    EXPECT_GE(placed.top, work.top) << place.x;
+    EXPECT_LE(placed.right, work.right) << place.x;
+    EXPECT_LE(placed.bottom, work.bottom) << place.x;
+  }
+}
+
 TEST_F(OptionsDialogTest, HeaderBandIsWhiteWithABoldTitleAndTwoLinks) {
   RunDialog([](COptionsDlg& options, HWND dialog) {
     LOGBRUSH brush = {};

@@ -76,6 +76,8 @@ class StandInHost {
   bool Create(HINSTANCE instance = nullptr, bool visible = false, const wchar_t* title = L"Winamp");
   void Destroy();
   HWND Window() const { return window_; }
+  // Moves the window, also to negative coordinates (a monitor left of or above the primary).
+  void MoveTo(int x, int y) { SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE); }
 
   // --- Answers ---------------------------------------------------------------------------
   void SetPlayState(int state) { play_state_ = state; }
