@@ -72,6 +72,6 @@ constexpr wchar_t SettingsSection[] = L"gen_corvane";
 // the next init replaces it or the module unloads. Null changes nothing.
 void AdoptIniPath(wchar_t* path);
 
-// At init: hands the host window and the screen saver ids to the controller, asks the host
-// for its INI path, loads the live settings from it and starts the screen saver watch.
+// At init: hands the host window to the controller, asks the host for its INI path, loads
+// the live settings from it and starts the screen saver watch.
 void InitFromHost(HWND host);
