@@ -12,6 +12,7 @@ namespace {
 
 constexpr UINT_PTR DelayTimerId = 26983;
 constexpr UINT_PTR GraceTimerId = 51104;
+constexpr UINT_PTR RetryTimerId = 26984;
 
 class DllTest : public HostTest {
  protected:
@@ -93,6 +94,8 @@ TEST_F(DllTest, QuitCancelsAnArmedReactionTimer) {
   Start();
   SendMessageW(host.Window(), WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 1);
   plugin.Quit();
+  EXPECT_EQ(std::vector<UINT_PTR>(),
+            testing_support::TimersStillSet(host.Window(), {DelayTimerId, GraceTimerId, RetryTimerId}));
   plugin.Unload();
   host.PumpFor(1300);
   EXPECT_TRUE(host.Commands().empty());
