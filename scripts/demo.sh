@@ -19,5 +19,12 @@ while [ $# -gt 0 ]; do
   fi
   shift
 done
-"$root/scripts/with-wine.sh" "$build" \
-  wine "$build/bin/corvane-host.exe" --plugin "$(winepath -w "$root/dist/gen_corvane.dll" 2>/dev/null)" "${args[@]}"
+# A script run counts only with its last line ("passed", "FAILED" or "NOT RUN"): a crash
+# under Wine can end the program with status 0 (see cmake/wine-emulator.sh).
+closing=""
+for arg in "${args[@]}"; do
+  [[ "$arg" == --demo || "$arg" == --script ]] && closing='^(passed: |FAILED|NOT RUN)'
+done
+WINE_CLOSING_LINE="$closing" "$root/scripts/with-wine.sh" "$build" \
+  bash "$root/cmake/wine-emulator.sh" "$build/bin/corvane-host.exe" \
+  --plugin "$(winepath -w "$root/dist/gen_corvane.dll" 2>/dev/null)" "${args[@]}"

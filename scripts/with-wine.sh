@@ -31,16 +31,23 @@ done
 export DISPLAY=":$(tr -dc 0-9 <"$display_file")"
 rm -f "$display_file"
 
-# The prefix is made once; a crash must fail a test instead of opening winedbg's dialog, and
-# unmanaged windows spare the two-second wait Wine makes at each close without a window manager.
-if [ ! -f "$WINEPREFIX/.quillary-ready" ]; then
+# The prefix is made once (made anew when these settings change: the marker names their
+# version). A crash must fail a test at once: winedbg's dialog is off, and no debugger is
+# started at all, so the crashed program ends with its exception code right after Wine's
+# "Unhandled" report (run a program under winedbg by hand for a backtrace). Unmanaged
+# windows spare the two-second wait Wine makes at each close without a window manager.
+ready="$WINEPREFIX/.quillary-prefix-2"
+if [ ! -f "$ready" ]; then
   rm -rf "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1
   wineserver -w
+  aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  wine reg add "$aedebug" /v Debugger /t REG_SZ /d 'quillary-no-debugger.exe %ld %ld' /f >/dev/null 2>&1
+  wine reg add "$aedebug" /v Auto /t REG_SZ /d 1 /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
   wineserver -w
-  touch "$WINEPREFIX/.quillary-ready"
+  touch "$ready"
 fi
 
 wineserver -p

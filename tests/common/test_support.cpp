@@ -128,6 +128,33 @@ bool ScopedRegistryValue::Remove() {
   return r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND;
 }
 
+namespace {
+
+void RemoveValue(HKEY root, const wchar_t* key_path, const wchar_t* name) {
+  HKEY key;
+  if (RegOpenKeyExW(root, key_path, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+  RegDeleteValueW(key, name);
+  RegCloseKey(key);
+}
+
+}  // namespace
+
+void ResetStateThePluginReads() {
+  RemoveValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"ScreenSaverIsSecure");
+  RemoveValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"NoAutoReturnToWelcome");
+  RemoveValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+              L"ScreenSaverGracePeriod");
+  SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, FALSE, nullptr, 0);
+}
+
+std::vector<UINT_PTR> TimersStillSet(HWND window, std::initializer_list<UINT_PTR> ids) {
+  std::vector<UINT_PTR> set;
+  for (UINT_PTR id : ids) {
+    if (KillTimer(window, id)) set.push_back(id);
+  }
+  return set;
+}
+
 ResourceCounts CurrentResourceCounts() {
   // Wine's GetGuiResources and GetProcessHandleCount answer 0, so every 16-bit handle value
   // is probed: Wine accepts a GDI object's or a window's handle with its upper word cleared,

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,17 @@ class ScopedRegistryValue {
   DWORD old_type_ = 0;
   std::vector<BYTE> old_data_;
 };
+
+// Puts back what a fresh session gives the plug-in to read: no ScreenSaverIsSecure and no
+// NoAutoReturnToWelcome under HKCU\Control Panel\Desktop, no ScreenSaverGracePeriod under
+// Winlogon (so 5 s), and no screen saver running in this process. Every test program calls
+// it before each test; the tests that change these values run alone (SERIAL), so no other
+// test's reset can meet them half-way.
+void ResetStateThePluginReads();
+
+// Which of the given timers were still set on the window: KillTimer succeeds only for a
+// timer that exists, so the check also kills them.
+std::vector<UINT_PTR> TimersStillSet(HWND window, std::initializer_list<UINT_PTR> ids);
 
 // Kernel handles, GDI objects and windows of this process, for leak checks.
 struct ResourceCounts {

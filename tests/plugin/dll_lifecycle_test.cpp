@@ -92,6 +92,8 @@ TEST_F(DllTest, QuitCancelsAnArmedReactionTimer) {
   Start();
   SendMessageW(host.Window(), WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 1);
   plugin.Quit();
+  EXPECT_EQ(std::vector<UINT_PTR>(),
+            testing_support::TimersStillSet(host.Window(), {DelayTimer, GraceTimer, RegistrationRetryTimer}));
   plugin.Unload();
   host.PumpFor(1300);
   EXPECT_TRUE(host.Commands().empty());

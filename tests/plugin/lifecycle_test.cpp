@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "plugin/host_api.h"
 #include "plugin/host_window_hook.h"
 #include "plugin/plugin_entry.h"
 #include "plugin/plugin_header.h"
@@ -157,6 +158,10 @@ TEST_F(LifecycleTest, QuitStopsAPendingRetry) {
   FailRegistration(-1, SessionServicesNotReady);
   PluginInit();
   PluginQuit();
+  // A timer left behind would fire at the host for the life of the process, even when
+  // nothing of ours answers it any more.
+  EXPECT_EQ(std::vector<UINT_PTR>(),
+            testing_support::TimersStillSet(host.Window(), {RegistrationRetryTimer, DelayTimer, GraceTimer}));
   int calls = FakeCalls;
   host.PumpFor(150);
   EXPECT_EQ(calls, FakeCalls);

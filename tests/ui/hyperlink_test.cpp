@@ -283,6 +283,9 @@ namespace {
 
 std::wstring ProbePath() { return standin::ProgramFolder() + L"open_probe.exe"; }
 
+// The probe marks its result complete only once it no longer holds the file.
+bool ProbeFinished(const std::wstring& result) { return testing_support::FileExists(result + L".done"); }
+
 }  // namespace
 
 // The target is a program of the test's own that writes down its arguments, so the test
@@ -302,7 +305,7 @@ TEST_F(LinkTest, SpaceAndClickOpenTheTargetThroughTheShell) {
   EXPECT_TRUE(link.Visited);
   EXPECT_FALSE(GetUpdateRect(control, nullptr, FALSE)) << "no repaint is asked for at once";
   EXPECT_EQ(LinkVisitedColor, ColourOf(control)) << "the next repaint shows the visited colour";
-  ASSERT_TRUE(host.PumpUntil([&] { return testing_support::FileExists(by_space); }, 20000));
+  ASSERT_TRUE(host.PumpUntil([&] { return ProbeFinished(by_space); }, 20000));
   EXPECT_EQ("one|two words", testing_support::ReadFileBytes(by_space));
 
   ASSERT_TRUE(link.SetParameters((L"\"" + by_click + L"\"").c_str()));
@@ -311,6 +314,6 @@ TEST_F(LinkTest, SpaceAndClickOpenTheTargetThroughTheShell) {
   SendMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   ReleaseCapture();  // the hover ends, and with it comes the repaint
   EXPECT_TRUE(GetUpdateRect(control, nullptr, FALSE));
-  ASSERT_TRUE(host.PumpUntil([&] { return testing_support::FileExists(by_click); }, 20000));
+  ASSERT_TRUE(host.PumpUntil([&] { return ProbeFinished(by_click); }, 20000));
   EXPECT_EQ("", testing_support::ReadFileBytes(by_click));
 }

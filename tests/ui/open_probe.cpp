@@ -1,5 +1,6 @@
 // What a link test opens: writes the arguments it was started with, joined by '|', into
-// the file named by its first argument, so the test sees what the shell passed on.
+// the file named by its first argument, so the test sees what the shell passed on. A file
+// of the same name with ".done" appended says that the result is complete.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -23,5 +24,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   DWORD written = 0;
   WriteFile(file, utf8.data(), static_cast<DWORD>(length), &written, nullptr);
   CloseHandle(file);
-  return MoveFileW(partial.c_str(), target.c_str()) ? 0 : 3;
+  if (!MoveFileW(partial.c_str(), target.c_str())) return 3;
+  // Only now is the result readable: while the rename runs, the probe holds the file open
+  // without sharing deletion, and a reader that opens it then gets a sharing violation.
+  HANDLE done = CreateFileW((target + L".done").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (done == INVALID_HANDLE_VALUE) return 4;
+  CloseHandle(done);
+  return 0;
 }
