@@ -2,16 +2,88 @@
 // it: the host must keep working whatever happens to the plug-in.
 #include "tests/common/test_support.h"
 
+#include <commctrl.h>
+#include <tlhelp32.h>
 #include <wtsapi32.h>
 
 using standin::HostEvent;
 using standin::PluginLoader;
+using standin::UninstallOutcome;
+using testing_support::FileExists;
 using testing_support::PluginDllPath;
+using testing_support::ReadFileBytes;
+using testing_support::ToAnsi;
+using testing_support::WriteFileBytes;
+namespace proto = standin::proto;
 
 namespace {
 
 constexpr UINT_PTR DelayTimerId = 26983;
 constexpr UINT_PTR GraceTimerId = 51104;
+
+const wchar_t UninstallQuestion[] =
+    L"Sollen die Einstellungen von Quillary auch aus der Konfigurationsdatei von Winamp entfernt werden?";
+
+DWORD ThreadCount() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 entry = {};
+  entry.dwSize = sizeof(entry);
+  DWORD n = 0;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++n;
+  CloseHandle(snapshot);
+  return n;
+}
+
+// Answers every question box of this thread with one button once it is up, and notes each.
+struct BoxAnswerer {
+  struct Box {
+    std::wstring caption;
+    std::wstring text;
+    bool no_is_default;
+  };
+  explicit BoxAnswerer(int button) {
+    answer = button;
+    boxes.clear();
+    hook = SetWindowsHookExW(WH_CBT, Proc, nullptr, GetCurrentThreadId());
+  }
+  ~BoxAnswerer() { UnhookWindowsHookEx(hook); }
+  static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam) {
+    HWND box = reinterpret_cast<HWND>(wParam);
+    // Only the question boxes: the options dialog is activated too.
+    if (code == HCBT_ACTIVATE && box != last && GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO)) {
+      last = box;
+      // The box sets its default button after its activation: answered from its own loop.
+      SetTimer(nullptr, 0, 1, Answer);
+    }
+    return CallNextHookEx(hook, code, wParam, lParam);
+  }
+  static void CALLBACK Answer(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    wchar_t caption[128] = {}, text[512] = {};
+    GetWindowTextW(last, caption, 128);
+    GetDlgItemTextW(last, 0xFFFF, text, 512);
+    const LONG no_style = GetWindowLongW(GetDlgItem(last, IDNO), GWL_STYLE);
+    boxes.push_back({caption, text, (no_style & BS_TYPEMASK) == BS_DEFPUSHBUTTON});
+    PostMessageW(last, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(last, answer)));
+  }
+  static std::vector<Box> boxes;
+  static int answer;
+  static HWND last;
+  static HHOOK hook;
+};
+std::vector<BoxAnswerer::Box> BoxAnswerer::boxes;
+int BoxAnswerer::answer = 0;
+HWND BoxAnswerer::last = nullptr;
+HHOOK BoxAnswerer::hook = nullptr;
+
+BOOL CALLBACK FindOptionsDialog(HWND window, LPARAM found) {
+  wchar_t title[64] = {};
+  GetWindowTextW(window, title, 64);
+  if (wcscmp(title, L"\"Quillary\" - Einstellungen") != 0) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
 
 class DllTest : public HostTest {
  protected:
@@ -20,9 +92,27 @@ class DllTest : public HostTest {
     ini = folder.File(L"winamp.ini");
     host.SetIniPath(testing_support::ToAnsi(ini));
   }
-  void Start() {
-    ASSERT_TRUE(plugin.Load(PluginDllPath())) << plugin.Error();
+  void Start(const std::wstring& dll = PluginDllPath()) {
+    ASSERT_TRUE(plugin.Load(dll)) << plugin.Error();
     ASSERT_EQ(0, plugin.Init(host.Window()));
+  }
+  void Stop() {
+    plugin.Quit();
+    plugin.Unload();
+  }
+  // What the lock rule posts to a playing host: what the settings say, or the default pause.
+  unsigned CommandAtLock() {
+    host.ClearRecords();
+    host.SetPlayState(proto::Playing);
+    SendMessageW(host.Window(), WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 1);
+    host.WaitForCommands(1, 1000);
+    return host.Commands().empty() ? 0 : host.Commands()[0];
+  }
+  int CallUninstall() {
+    using Uninstall = int(__cdecl*)(HINSTANCE, HWND, int);
+    auto uninstall = reinterpret_cast<Uninstall>(
+        reinterpret_cast<void*>(GetProcAddress(plugin.Module(), standin::UninstallExportName)));
+    return uninstall ? uninstall(plugin.Module(), host.Window(), 0) : -1;
   }
   static bool DllMapped() { return GetModuleHandleW(L"gen_corvane.dll") != nullptr; }
   LONG HostProcedure() { return GetWindowLongW(host.Window(), GWL_WNDPROC); }
@@ -117,4 +207,134 @@ TEST_F(DllTest, LockPausesAndUnlockResumesAfterTwoSeconds) {
   EXPECT_GE(resumed - unlocked, 1.9);
   EXPECT_EQ(standin::proto::Playing, host.PlayState());
   plugin.Quit();
+}
+
+// Settings that make the lock rule stop instead of pause, and keep the watch off.
+const char StoredSettings[] = "[gen_corvane]\r\nlock_action=2\r\nlock_on_screensaver=0\r\n";
+
+// The player's wide path (query 1334) reaches a settings folder outside the ANSI code page,
+// whose ANSI copy (query 334) names no file. An older player, or an answer that is no path,
+// leaves the ANSI copy, which serves a folder inside the code page.
+TEST_F(DllTest, WideIniPathFindsSettingsOutsideTheAnsiCodePage) {
+  const std::wstring folder_name = folder.File(L"\u0416\u0443\u0440\u043d\u0430\u043b");
+  ASSERT_TRUE(CreateDirectoryW(folder_name.c_str(), nullptr));
+  const std::wstring wide_ini = folder_name + L"\\winamp.ini";
+  ASSERT_TRUE(WriteFileBytes(wide_ini, StoredSettings));
+  ASSERT_NE(std::string::npos, ToAnsi(wide_ini).find('?')) << "the folder must lie outside the code page";
+  host.SetWideIniPath(wide_ini);
+  Start();
+  EXPECT_EQ(0u, host.CountQueries(proto::QueryIniPath)) << "the ANSI copy is not asked for";
+  EXPECT_EQ(proto::Stop, CommandAtLock());
+  Stop();
+
+  host.SetOldHost(true);
+  host.ClearRecords();
+  Start();
+  EXPECT_EQ(1u, host.CountQueries(proto::QueryIniPath));
+  EXPECT_EQ(proto::Pause, CommandAtLock()) << "the '?' path names no file: the defaults hold";
+  Stop();
+  host.SetOldHost(false);
+
+  ASSERT_TRUE(WriteFileBytes(ini, StoredSettings));
+  host.SetIniPath(ToAnsi(ini));
+  static const wchar_t empty[] = L"";
+  for (LRESULT answer : {LRESULT(0), LRESULT(1), LRESULT(42), reinterpret_cast<LRESULT>(empty)}) {
+    host.SetMessageHandler([answer](UINT message, WPARAM, LPARAM lParam, LRESULT* result) {
+      if (message != WM_USER || lParam != proto::QueryIniPathWide) return false;
+      *result = answer;
+      return true;
+    });
+    host.ClearRecords();
+    Start();
+    EXPECT_EQ(1u, host.CountQueries(proto::QueryIniPath)) << "answer " << answer;
+    EXPECT_EQ(proto::Stop, CommandAtLock()) << "answer " << answer;
+    Stop();
+  }
+}
+
+// The player reads the name of query 65536 as ANSI. A wide name reads as its first letter,
+// so the selector would be shared with every plug-in whose name starts with "g".
+TEST_F(DllTest, ScreenSaverSelectorIsTheOneOfItsAnsiName) {
+  const LRESULT other =
+      SendMessageW(host.Window(), WM_USER, reinterpret_cast<WPARAM>(L"gen_other"), proto::QueryRegisterMessage);
+  Start();
+  ASSERT_EQ(1u, host.AssignedSelectors().count("gen_corvane_screensaver"));
+  const LRESULT ours = host.AssignedSelectors().at("gen_corvane_screensaver");
+  EXPECT_NE(other, ours);
+  EXPECT_EQ(ours, SendMessageW(host.Window(), WM_USER, reinterpret_cast<WPARAM>("GEN_CORVANE_SCREENSAVER"),
+                               proto::QueryRegisterMessage))
+      << "the player compares names without regard to case";
+  host.ClearRecords();
+  SendMessageW(host.Window(), WM_USER, 0, other);
+  EXPECT_EQ(1u, host.CountQueries(other)) << "another plug-in's message reaches the host";
+  Stop();
+}
+
+// The player's road when the user removes the plug-in in its preferences: its confirmation,
+// then the export, quit, FreeLibrary and the file deleted, here with the watch polling and a
+// reaction timer armed. Only the plug-in's section leaves the INI file, and the host works on.
+TEST_F(DllTest, UninstallFromThePreferencesRemovesTheDllAndOnlyItsSettings) {
+  const std::wstring plugins = folder.File(L"Plugins");
+  const std::wstring dll = plugins + L"\\gen_corvane.dll";
+  ASSERT_TRUE(CreateDirectoryW(plugins.c_str(), nullptr));
+  ASSERT_TRUE(CopyFileW(PluginDllPath().c_str(), dll.c_str(), FALSE));
+  const std::string before = "[Winamp]\r\nvolume=200\r\n";
+  const std::string after = "[in_mp3]\r\nbuffer=4\r\n";
+  ASSERT_TRUE(WriteFileBytes(ini, before + "[gen_corvane]\r\nlock_delay=1\r\n" + after));
+  host.SetPlayState(proto::Playing);
+  const DWORD threads = ThreadCount();
+  Start(dll);
+  EXPECT_EQ(threads + 1, ThreadCount()) << "the screen saver watch polls";
+  SendMessageW(host.Window(), WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 1);  // arms the pause in 1 s
+
+  BoxAnswerer yes(IDYES);
+  EXPECT_EQ(UninstallOutcome::Removed, plugin.Uninstall(host.Window(), true));
+  ASSERT_EQ(1u, BoxAnswerer::boxes.size());
+  EXPECT_EQ(L"Quillary", BoxAnswerer::boxes[0].caption);
+  EXPECT_EQ(UninstallQuestion, BoxAnswerer::boxes[0].text);
+  EXPECT_TRUE(BoxAnswerer::boxes[0].no_is_default);
+  // The worker holds the DLL while it lives: the file can go only once it has ended.
+  EXPECT_FALSE(FileExists(dll));
+  EXPECT_EQ(before + after, ReadFileBytes(ini));
+  host.PumpFor(1200);
+  EXPECT_TRUE(host.Commands().empty()) << "the armed pause went with quit";
+  ExpectHostStillWorks();
+}
+
+// Asked only when there is something to remove, and not at all while the options dialog's
+// modal loop is on the stack: then the player must not free the DLL.
+TEST_F(DllTest, UninstallExportAsksOnlyWhenItMayAndThereIsSomethingToRemove) {
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
+  InitCommonControlsEx(&controls);
+  const std::string content = "[Winamp]\r\nvolume=200\r\n[gen_corvane]\r\nlock_on_screensaver=0\r\n";
+  ASSERT_TRUE(WriteFileBytes(ini, content));
+  BoxAnswerer no(IDNO);
+  ASSERT_TRUE(plugin.Load(PluginDllPath()));
+  EXPECT_EQ(1, CallUninstall()) << "before init";
+  EXPECT_TRUE(BoxAnswerer::boxes.empty()) << "before init the plug-in knows no INI file";
+  ASSERT_EQ(0, plugin.Init(host.Window()));
+
+  int during_config = -1;
+  host.After(1, [&] {
+    during_config = CallUninstall();
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindOptionsDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (dialog) EndDialog(dialog, IDCANCEL);
+  });
+  plugin.Config();
+  EXPECT_EQ(0, during_config);
+  EXPECT_TRUE(BoxAnswerer::boxes.empty()) << "nothing is asked while the dialog is open";
+
+  EXPECT_EQ(1, CallUninstall());
+  EXPECT_EQ(1u, BoxAnswerer::boxes.size());
+  EXPECT_EQ(content, ReadFileBytes(ini)) << "No keeps the settings";
+  BoxAnswerer::answer = IDYES;
+  EXPECT_EQ(1, CallUninstall());
+  EXPECT_EQ(2u, BoxAnswerer::boxes.size());
+  EXPECT_EQ("[Winamp]\r\nvolume=200\r\n", ReadFileBytes(ini));
+  EXPECT_EQ(1, CallUninstall()) << "called again";
+  plugin.Quit();
+  EXPECT_EQ(1, CallUninstall()) << "after quit";
+  EXPECT_EQ(2u, BoxAnswerer::boxes.size()) << "with the section gone nothing is asked";
+  plugin.Unload();
 }

@@ -253,9 +253,9 @@ TEST(SettingsWithoutPath, NeitherReadNorWriteWinIni) {
   EXPECT_EQ(Pause, s.lock.action);
 
   WritePrivateProfileStringW(L"gen_corvane", nullptr, nullptr, win_ini);
-  s.SaveToIni();
+  EXPECT_FALSE(s.SaveToIni()) << "nothing was saved";
   ReactionSettings unset;
-  unset.SaveToIni();
+  EXPECT_FALSE(unset.SaveToIni());
   wchar_t names[256] = {};
   GetPrivateProfileStringW(L"gen_corvane", nullptr, L"", names, 256, win_ini);
   EXPECT_STREQ(L"", names) << "keys were written to win.ini";
@@ -328,4 +328,18 @@ TEST_F(SettingsFile, SaveLosesNothingFromLooselyFormattedFiles) {
   s.lock.SetAction(Stop);
   s.SaveToIni();
   EXPECT_EQ(read_before, snapshot());
+}
+
+// A save tells whether every key was written, and why the first one was not.
+TEST(SettingsSave, ReportsWhetherEveryWriteSucceeded) {
+  TempFolder folder;
+  const std::wstring good = folder.File(L"winamp.ini");
+  const std::wstring gone = folder.File(L"gone\\winamp.ini");
+  ReactionSettings s;
+  s.SetIniLocation(good.c_str());
+  EXPECT_TRUE(s.SaveToIni());
+  s.SetIniLocation(gone.c_str());
+  SetLastError(0);
+  EXPECT_FALSE(s.SaveToIni());
+  EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
 }
