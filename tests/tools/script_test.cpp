@@ -192,6 +192,19 @@ TEST(ScriptParser, IniLinesComeBeforeThePluginLoadsAndExitComesLast) {
   EXPECT_TRUE(ParseScript(L"lock\nexit uninstall\n# done\n").Ok());
 }
 
+TEST(ScriptParser, OldHostComesFirstAndUninstallOnce) {
+  EXPECT_EQ(Op::OldHost, ParseOne(L"old host").op);
+  ScriptLine yes = ParseOne(L"uninstall yes");
+  EXPECT_EQ(Op::Uninstall, yes.op);
+  EXPECT_TRUE(yes.flag);
+  EXPECT_FALSE(ParseOne(L"Uninstall NO").flag);
+  EXPECT_TRUE(ParseScript(L"old host\nuninstall no\nlock\nexpect nothing").Ok()) << "the player runs on";
+  EXPECT_NE(std::wstring::npos, FirstError(L"uninstall").find(L"uninstall takes yes or no"));
+  EXPECT_NE(std::wstring::npos, FirstError(L"lock\nold host").find(L"line 2: old host must come before"));
+  EXPECT_NE(std::wstring::npos, FirstError(L"uninstall yes\nload").find(L"uninstalled at line 1"));
+  EXPECT_TRUE(workbench::ParseOptions({L"--old-host", L"--demo"}).old_host);
+}
+
 TEST(ScriptParser, OnlyTheSceneRunsWithoutThePlugin) {
   for (Op op :
        {Op::Play, Op::Pause, Op::Stop, Op::Stream, Op::TrackEnd, Op::ScreenSaver, Op::Registry, Op::Ini, Op::Echo}) {
