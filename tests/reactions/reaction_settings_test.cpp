@@ -330,16 +330,3 @@ TEST_F(SettingsFile, SaveLosesNothingFromLooselyFormattedFiles) {
   EXPECT_EQ(read_before, snapshot());
 }
 
-// A save tells whether every key was written, and why the first one was not.
-TEST(SettingsSave, ReportsWhetherEveryWriteSucceeded) {
-  TempFolder folder;
-  const std::wstring good = folder.File(L"winamp.ini");
-  const std::wstring gone = folder.File(L"gone\\winamp.ini");
-  ReactionSettings s;
-  s.SetIniLocation(good.c_str());
-  EXPECT_TRUE(s.SaveToIni());
-  s.SetIniLocation(gone.c_str());
-  SetLastError(0);
-  EXPECT_FALSE(s.SaveToIni());
-  EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
-}

@@ -47,10 +47,6 @@ TEST_F(HostTest, AnswersIniPathAsAnsiOrNull) {
   EXPECT_STREQ(L"C:\\Users\\\u0416\\winamp.ini",
                reinterpret_cast<const wchar_t*>(Query(host.Window(), 0, proto::QueryIniPathWide)));
   EXPECT_STREQ("C:\\Users\\?\\winamp.ini", reinterpret_cast<const char*>(Query(host.Window(), 0, proto::QueryIniPath)));
-  host.SetOldHost(true);
-  EXPECT_EQ(0, Query(host.Window(), 0, proto::QueryIniPathWide)) << "older players do not know 1334";
-  EXPECT_NE(0, Query(host.Window(), 0, proto::QueryIniPath));
-  host.SetOldHost(false);
   host.SetIniPathAnswerNull(true);
   EXPECT_EQ(0, Query(host.Window(), 0, proto::QueryIniPath));
   EXPECT_EQ(0, Query(host.Window(), 0, proto::QueryIniPathWide));
