@@ -54,9 +54,13 @@ RECT ClientRectOf(HWND dialog, int id) {
   return r;
 }
 
-void MoveControl(HWND dialog, int id, const RECT& r) {
+// Moves a control only when it is elsewhere, so that a layout that stays costs nothing.
+bool MoveControl(HWND dialog, int id, const RECT& r) {
+  const RECT now = ClientRectOf(dialog, id);
+  if (EqualRect(&r, &now)) return false;
   SetWindowPos(GetDlgItem(dialog, id), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                SWP_NOZORDER | SWP_NOACTIVATE);
+  return true;
 }
 
 // A control's text on the heap (empty text: an empty string), or null without memory.
@@ -348,15 +352,16 @@ void COptionsDlg::TakeTableLayout() {
 void COptionsDlg::LayOutScreenSaverHint(bool shown) {
   const RECT link = shown ? LinkPlaceAfterHint() : Table.link;
   const int grow = link.bottom > Table.link.bottom ? link.bottom - Table.link.bottom : 0;
-  MoveControl(Window, IDT_SCREENSAVER_LINK, link);
+  bool moved = MoveControl(Window, IDT_SCREENSAVER_LINK, link);
   RECT group = Table.group;
   group.bottom += grow;
-  MoveControl(Window, IDG_OPTIONS, group);
+  moved = MoveControl(Window, IDG_OPTIONS, group) || moved;
   for (int i = 0; i < 3; ++i) {
     RECT button = Table.buttons[i];
     OffsetRect(&button, 0, grow);
-    MoveControl(Window, BottomButtons[i], button);
+    moved = MoveControl(Window, BottomButtons[i], button) || moved;
   }
+  if (!moved) return;
   SetWindowPos(Window, nullptr, 0, 0, Table.dialog.cx, Table.dialog.cy + grow,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   InvalidateRect(Window, nullptr, TRUE);
