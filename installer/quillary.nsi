@@ -1,7 +1,8 @@
 ﻿; Setup for Quillary: copies gen_corvane.dll into the Plugins folder of an installed Winamp
 ; and registers an uninstaller under "Apps & features". German only, like the plug-in.
 ; Built by installer/CMakeLists.txt; by hand:
-;   makensis -INPUTCHARSET UTF8 -DVERSION=0.5 -DPLUGIN_DLL=gen_corvane.dll -DOUTFILE=quillary-setup.exe quillary.nsi
+;   makensis -INPUTCHARSET UTF8 -DVERSION=0.5.0 -DPLUGIN_DLL=gen_corvane.dll -DOUTFILE=quillary-setup.exe quillary.nsi
+; VERSION is the project's three-part version (CMakeLists.txt), as in the DLL's resource.
 ; Exit codes: 0 installed, 1 cancelled by the user, 2 refused or failed, 3 installed but without
 ; the "Apps & features" entry.
 
@@ -42,8 +43,9 @@ ShowInstDetails show
 ShowUninstDetails show
 BrandingText "${PRODUCT} ${VERSION}"
 
-VIProductVersion "${VERSION}.0.0"
-VIFileVersion "${VERSION}.0.0"
+; The fixed version numbers have four parts.
+VIProductVersion "${VERSION}.0"
+VIFileVersion "${VERSION}.0"
 
 ; --- Pages ------------------------------------------------------------------------------------
 

@@ -10,9 +10,13 @@ namespace host {
 constexpr LPARAM QueryPlayingState = 104;    // answers 1 playing, 3 paused, anything else stopped
 constexpr LPARAM QueryCurrentLength = 105;   // with wParam LengthInSeconds; -1 means a stream
 constexpr WPARAM LengthInSeconds = 1;
-constexpr LPARAM QueryIniPath = 334;         // answers a pointer to an ANSI path owned by the host
+constexpr LPARAM QueryIniPath = 334;         // answers a pointer to the host's ANSI copy of its path
+constexpr LPARAM QueryIniPathWide = 1334;    // answers a pointer to the wide path; older hosts 0 or 1
 constexpr LPARAM QueryDialogParent = 619;    // answers a window to centre dialogs on; 0 or 1: none
-constexpr LPARAM QueryRegisterMessage = 65536;  // wParam: a wide name; answers 0 or 1 when none
+constexpr LPARAM QueryRegisterMessage = 65536;  // wParam: an ANSI name; answers 0 or 1 when none
+
+// An answer below this cannot be a pointer (the lowest 64 KB are never mapped).
+constexpr ULONG_PTR LowestPointerAnswer = 0x10000;
 
 constexpr LRESULT StatePlaying = 1;
 constexpr LRESULT StatePaused = 3;
@@ -34,5 +38,7 @@ constexpr UINT_PTR DelayTimer = 26983;   // a rule's own delay
 constexpr UINT_PTR GraceTimer = 51104;   // a screen saver reaction, at least the grace period
 constexpr UINT_PTR RegistrationRetryTimer = 26984;  // registration for session changes retried
 
-// Name under which the screen saver message is registered with the host or with Windows.
+// Name under which the screen saver message is registered with the host (which reads it as
+// ANSI) or with Windows.
+constexpr char ScreenSaverMessageNameAnsi[] = "gen_corvane_screensaver";
 constexpr wchar_t ScreenSaverMessageName[] = L"gen_corvane_screensaver";

@@ -37,6 +37,23 @@ extern "C" __declspec(dllexport) GeneralPurposePluginHeader* __cdecl winampGetGe
   return &PluginHeader;
 }
 
+extern "C" __declspec(dllexport) int __cdecl winampUninstallPlugin(HINSTANCE, HWND parent, int) {
+  // The dialog's modal loop is still on the stack: an unload now would return into freed code.
+  if (OpenOptionsDialog) return 0;
+  const ReactionSettings& settings = Controller.Settings;
+  if (settings.IniHoldsSection()) {
+    wchar_t question[100] = {};
+    wchar_t caption[100] = {};
+    LoadStringW(PluginHeader.hDllInstance, IDS_UNINSTALL_QUESTION, question, 100);
+    LoadStringW(PluginHeader.hDllInstance, IDS_PLUGIN_NAME, caption, 100);
+    if (MessageBoxW(parent, question, caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
+      settings.RemoveFromIni();
+    }
+  }
+  // quit takes everything of ours off the host window, so the unload that follows is safe.
+  return 1;
+}
+
 void ReportStartupError(HWND host, DWORD error) {
   wchar_t caption[100] = {};
   LoadStringW(PluginHeader.hDllInstance, IDS_PLUGIN_NAME, caption, 100);

@@ -18,5 +18,10 @@ constexpr int GeneralPurposeHeaderVersion = 0x10;
 
 extern "C" __declspec(dllexport) GeneralPurposePluginHeader* __cdecl winampGetGeneralPurposePlugin();
 
+// Called by the host's preferences when the user removes the plug-in, after the host's own
+// confirmation. 1: the host calls quit, frees the DLL and deletes it at once; 0: it notes the
+// file for removal and restarts itself.
+extern "C" __declspec(dllexport) int __cdecl winampUninstallPlugin(HINSTANCE dll, HWND parent, int param);
+
 // The one descriptor; the module instance and host window are known only through it.
 extern GeneralPurposePluginHeader PluginHeader;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <new>
 
 #include "plugin/host_api.h"
@@ -73,8 +74,11 @@ bool EventReaction::WriteToIni(const wchar_t* section, const wchar_t* path, cons
   wchar_t text[ValueBufferLength];
   FormatValue(action, text);
   const BOOL action_written = WritePrivateProfileStringW(section, FormatKey(event_word, ActionWord), text, path);
+  const DWORD action_error = GetLastError();
   FormatValue(delay, text);
   const BOOL delay_written = WritePrivateProfileStringW(section, FormatKey(event_word, DelayWord), text, path);
+  // The caller learns why the first write failed.
+  if (!action_written) SetLastError(action_error);
   return action_written && delay_written;
 }
 
@@ -108,27 +112,82 @@ void ReactionSettings::LoadFromIni() {
   lock_on_screensaver = ReadFlag(ScreenSaverKey, lock_on_screensaver);
 }
 
-void ReactionSettings::SaveToIni() {
+bool ReactionSettings::SaveToIni() {
   // Without a path the platform would write into win.ini.
-  if (!ini_path || !ini_section) return;
-  // Every key is attempted; a failed write is not reported.
-  lock.WriteToIni(ini_section, ini_path, LockWord);
-  unlock.WriteToIni(ini_section, ini_path, UnlockWord);
-  login.WriteToIni(ini_section, ini_path, LoginWord);
-  WriteFlag(PlayOnlyKey, play_only_when_paused_or_stopped);
-  WriteFlag(StopStreamsKey, always_stop_streams);
-  WriteFlag(ScreenSaverKey, lock_on_screensaver);
+  if (!ini_path || !ini_section) return false;
+  // Every key is attempted, in the same order; the first failure's error is kept.
+  bool saved = true;
+  DWORD first_error = ERROR_SUCCESS;
+  auto note = [&](bool written) {
+    if (!written && saved) first_error = GetLastError();
+    saved = saved && written;
+  };
+  note(lock.WriteToIni(ini_section, ini_path, LockWord));
+  note(unlock.WriteToIni(ini_section, ini_path, UnlockWord));
+  note(login.WriteToIni(ini_section, ini_path, LoginWord));
+  note(WriteFlag(PlayOnlyKey, play_only_when_paused_or_stopped));
+  note(WriteFlag(StopStreamsKey, always_stop_streams));
+  note(WriteFlag(ScreenSaverKey, lock_on_screensaver));
+  if (!saved) SetLastError(first_error);
+  return saved;
 }
 
 bool ReactionSettings::ReadFlag(const wchar_t* key, bool current) {
   return GetPrivateProfileIntW(ini_section, key, current ? 1 : 0, ini_path) != 0;
 }
 
-void ReactionSettings::WriteFlag(const wchar_t* key, bool value) {
-  WritePrivateProfileStringW(ini_section, key, value ? L"1" : L"0", ini_path);
+bool ReactionSettings::WriteFlag(const wchar_t* key, bool value) {
+  return WritePrivateProfileStringW(ini_section, key, value ? L"1" : L"0", ini_path) != FALSE;
+}
+
+bool ReactionSettings::IniHoldsSection() const {
+  if (!ini_path || !ini_section) return false;
+  // The names come zero-terminated, one after the other; an answer of the buffer's size less
+  // two means they did not all fit, and a larger buffer is tried.
+  for (DWORD size = 4096; size <= (1u << 22); size *= 4) {
+    wchar_t* names = new (std::nothrow) wchar_t[size];
+    if (!names) return false;
+    const DWORD length = GetPrivateProfileSectionNamesW(names, size, ini_path);
+    bool found = false;
+    if (length < size - 2) {
+      for (const wchar_t* name = names; name < names + length && *name; name += wcslen(name) + 1) {
+        found = found || lstrcmpiW(name, ini_section) == 0;
+      }
+    }
+    delete[] names;
+    if (length < size - 2) return found;
+  }
+  return false;
+}
+
+bool ReactionSettings::RemoveFromIni() const {
+  if (!ini_path || !ini_section) return false;
+  // No key name: the whole section goes.
+  return WritePrivateProfileStringW(ini_section, nullptr, nullptr, ini_path) != FALSE;
 }
 
 namespace {
+
+// Windows paths are at most this long; a string that runs on is taken for no path.
+constexpr size_t LongestPath = 32767;
+
+// The answer to query 1334 as a path: a value that can be a pointer (hosts that do not know
+// the query answer 0 or 1) to a non-empty zero-terminated wide string; otherwise null.
+const wchar_t* WidePathAnswer(LRESULT answer) {
+  if (static_cast<ULONG_PTR>(answer) < host::LowestPointerAnswer) return nullptr;
+  const wchar_t* path = reinterpret_cast<const wchar_t*>(answer);
+  const size_t length = wcsnlen(path, LongestPath + 1);
+  return length > 0 && length <= LongestPath ? path : nullptr;
+}
+
+// The plug-in's own copy of the host's wide path, for AdoptIniPath; null when it cannot be
+// allocated.
+wchar_t* CopyWidePath(const wchar_t* path) {
+  const size_t length = wcslen(path) + 1;
+  wchar_t* buffer = new (std::nothrow) wchar_t[length];
+  if (buffer) std::memcpy(buffer, path, length * sizeof(wchar_t));
+  return buffer;
+}
 
 // The host's ANSI path as a wide copy for AdoptIniPath, or null when the host gave nothing
 // usable.
@@ -158,10 +217,18 @@ void AdoptIniPath(wchar_t* path) {
 void InitFromHost(HWND host) {
   Controller.HostWindow = host;
 
-  const LRESULT answer = SendMessageW(host, WM_USER, 0, host::QueryIniPath);
+  // The wide path first: the ANSI copy turns every character outside the code page into
+  // '?' and then names a file that cannot exist.
+  wchar_t* path = nullptr;
+  if (const wchar_t* wide = WidePathAnswer(SendMessageW(host, WM_USER, 0, host::QueryIniPathWide))) {
+    path = CopyWidePath(wide);
+  } else {
+    const LRESULT answer = SendMessageW(host, WM_USER, 0, host::QueryIniPath);
+    path = ConvertHostPath(reinterpret_cast<const char*>(answer));
+  }
   // Without a usable path the settings stay unset: loading and saving then do nothing,
   // rather than falling back to win.ini.
-  AdoptIniPath(ConvertHostPath(reinterpret_cast<const char*>(answer)));
+  AdoptIniPath(path);
   Controller.Settings.LoadFromIni();
   StartOrResumeWatch();
 }

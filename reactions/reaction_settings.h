@@ -51,9 +51,15 @@ struct ReactionSettings {
   void ResetToDefaults();
   void SetIniLocation(const wchar_t* path);
   void LoadFromIni();
-  void SaveToIni();
+  // Writes all nine keys; true when every write succeeded. Otherwise false, with GetLastError()
+  // telling why the first write failed; without a path false, and nothing is written.
+  bool SaveToIni();
   bool ReadFlag(const wchar_t* key, bool current);
-  void WriteFlag(const wchar_t* key, bool value);
+  bool WriteFlag(const wchar_t* key, bool value);
+  // Whether the INI file holds the settings' section (false without a path).
+  bool IniHoldsSection() const;
+  // Takes the settings' section, and nothing else, out of the INI file.
+  bool RemoveFromIni() const;
 
   EventReaction lock;
   EventReaction unlock;
@@ -72,6 +78,7 @@ constexpr wchar_t SettingsSection[] = L"gen_corvane";
 // the next init replaces it or the module unloads. Null changes nothing.
 void AdoptIniPath(wchar_t* path);
 
-// At init: hands the host window to the controller, asks the host for its INI path, loads
-// the live settings from it and starts the screen saver watch.
+// At init: hands the host window to the controller, asks the host for its INI path (the
+// wide one where the host has it, else the ANSI copy), loads the live settings from it and
+// starts the screen saver watch.
 void InitFromHost(HWND host);

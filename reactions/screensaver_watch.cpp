@@ -68,8 +68,10 @@ int32_t NumberFromData(DWORD type, const BYTE* data, DWORD size, int32_t default
 }  // namespace
 
 bool ObtainScreenSaverMessage(HWND host) {
+  // The host reads the name as ANSI: a wide one would read as its first letter and share
+  // the selector of every other plug-in whose name starts with it.
   const LRESULT id =
-      SendMessageW(host, WM_USER, reinterpret_cast<WPARAM>(ScreenSaverMessageName), host::QueryRegisterMessage);
+      SendMessageW(host, WM_USER, reinterpret_cast<WPARAM>(ScreenSaverMessageNameAnsi), host::QueryRegisterMessage);
   // 0 and 1 are the host's "no selector".
   if (static_cast<ULONG_PTR>(id) >= 2) {
     HostScreenSaverSelector = static_cast<int32_t>(id);

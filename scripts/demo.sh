@@ -5,7 +5,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${QUILLARY_BUILD_DIR:-$root/build}"
-bash "$root/scripts/build.sh"
+# Only the DLL and the workbench: the test programs are scripts/test.sh's to build.
+bash "$root/scripts/build.sh" gen_corvane corvane-host
 mkdir -p "$root/dist"
 cp "$build/bin/gen_corvane.dll" "$root/dist/"
 [ $# -eq 0 ] && set -- --demo

@@ -2,8 +2,11 @@
 
 #include <commctrl.h>
 
+#include <cwchar>
 #include <initializer_list>
+#include <new>
 
+#include "plugin/error_text.h"
 #include "plugin/host_api.h"
 #include "reactions/screensaver_watch.h"
 #include "ui/resource.h"
@@ -52,6 +55,74 @@ void KeepInWorkArea(const RECT& reference, int width, int height, int* x, int* y
   if (*y + height > area.bottom) *y = area.bottom - height;
   if (*x < area.left) *x = area.left;
   if (*y < area.top) *y = area.top;
+}
+
+// The buttons under the "Weitere Optionen" group, which move down with it.
+constexpr int BottomButtons[] = {IDB_DEFAULTS, IDOK, IDCANCEL};
+
+RECT ClientRectOf(HWND dialog, int id) {
+  RECT r = {};
+  HWND control = GetDlgItem(dialog, id);
+  GetWindowRect(control, &r);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+// Moves a control only when it is elsewhere, so that a layout that stays costs nothing.
+bool MoveControl(HWND dialog, int id, const RECT& r) {
+  const RECT now = ClientRectOf(dialog, id);
+  if (EqualRect(&r, &now)) return false;
+  SetWindowPos(GetDlgItem(dialog, id), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  return true;
+}
+
+// A control's text on the heap (empty text: an empty string), or null without memory.
+wchar_t* ControlText(HWND control, int* length) {
+  *length = GetWindowTextLengthW(control);
+  wchar_t* text = new (std::nothrow) wchar_t[*length + 1];
+  if (!text) return nullptr;
+  *length = GetWindowTextW(control, text, *length + 1);
+  text[*length] = L'\0';
+  return text;
+}
+
+// Lines that DrawTextW needs for the first `count` characters at this width.
+int TextLines(HDC dc, const wchar_t* text, int count, int width, UINT flags, int line_height) {
+  RECT r = {0, 0, width, 0};
+  DrawTextW(dc, text, count, &r, flags | DT_CALCRECT);
+  return line_height > 0 ? (r.bottom - r.top + line_height - 1) / line_height : 1;
+}
+
+// Where the last of `lines` lines starts. Word wrapping fills each line greedily, so a prefix
+// is broken as the whole text is: the last line follows the longest prefix, cut at a space,
+// that fits in one line less. Cutting only at spaces errs, if at all, towards a longer last
+// line, so that a link placed after it never covers its text.
+int StartOfLastLine(HDC dc, const wchar_t* text, int length, int width, UINT flags, int lines, int line_height) {
+  int start = 0;
+  for (int i = 0; i < length && lines > 1; ++i) {
+    if (text[i] != L' ') continue;
+    if (TextLines(dc, text, i, width, flags, line_height) > lines - 1) break;
+    start = i + 1;
+  }
+  while (start < length && text[start] == L' ') ++start;
+  return start;
+}
+
+// A fresh copy of the parts, one after the other; null without memory.
+wchar_t* Joined(std::initializer_list<const wchar_t*> parts) {
+  size_t length = 1;
+  for (const wchar_t* part : parts) length += wcslen(part);
+  wchar_t* text = new (std::nothrow) wchar_t[length];
+  if (!text) return nullptr;
+  wchar_t* end = text;
+  for (const wchar_t* part : parts) {
+    const size_t n = wcslen(part);
+    wmemcpy(end, part, n);
+    end += n;
+  }
+  *end = L'\0';
+  return text;
 }
 
 void PlaceOverForeground(HWND box) {
@@ -126,7 +197,7 @@ INT_PTR COptionsDlg::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
 
 void COptionsDlg::OnInitDialog(HWND window) {
   Window = window;
-  CenterOnHostWindow();
+  TakeTableLayout();
   MakeHeader();
   AttachLinks();
   FillActionLists();
@@ -138,6 +209,8 @@ void COptionsDlg::OnInitDialog(HWND window) {
   }
   LoadControls();
   LoadOptionChecks();
+  // Last, so that centring sees the size that the screen saver hint may have added.
+  CenterOnHostWindow();
 }
 
 void COptionsDlg::CenterOnHostWindow() {
@@ -271,9 +344,98 @@ void COptionsDlg::LoadOptionChecks() {
   CheckDlgButton(Window, IDX_LOCK_ON_SCREENSAVER, WorkingCopy.lock_on_screensaver ? BST_CHECKED : BST_UNCHECKED);
   // The hint is only worth showing where the screen saver does not return to the Welcome
   // screen; it is judged here only, not when the box is toggled.
-  const int show = ScreenSaverLocksSession() ? SW_HIDE : SW_SHOW;
-  ShowWindow(GetDlgItem(Window, IDT_SCREENSAVER_HINT), show);
-  ShowWindow(GetDlgItem(Window, IDT_SCREENSAVER_LINK), show);
+  const bool shown = !ScreenSaverLocksSession();
+  ShowWindow(GetDlgItem(Window, IDT_SCREENSAVER_HINT), shown ? SW_SHOW : SW_HIDE);
+  ShowWindow(GetDlgItem(Window, IDT_SCREENSAVER_LINK), shown ? SW_SHOW : SW_HIDE);
+  LayOutScreenSaverHint(shown);
+}
+
+void COptionsDlg::TakeTableLayout() {
+  Table.link = ClientRectOf(Window, IDT_SCREENSAVER_LINK);
+  Table.group = ClientRectOf(Window, IDG_OPTIONS);
+  for (int i = 0; i < 3; ++i) Table.buttons[i] = ClientRectOf(Window, BottomButtons[i]);
+  RECT own = {};
+  GetWindowRect(Window, &own);
+  Table.dialog = {own.right - own.left, own.bottom - own.top};
+}
+
+// With the dialog's real font the hint's last line runs under the link where the template
+// puts it. The link goes after that line when it fits there, else onto a line of its own,
+// for which the group box, the buttons under it and the dialog make room. Hidden, the hint
+// leaves the template's layout as it is.
+void COptionsDlg::LayOutScreenSaverHint(bool shown) {
+  const RECT link = shown ? LinkPlaceAfterHint() : Table.link;
+  const int grow = link.bottom > Table.link.bottom ? link.bottom - Table.link.bottom : 0;
+  bool moved = MoveControl(Window, IDT_SCREENSAVER_LINK, link);
+  RECT group = Table.group;
+  group.bottom += grow;
+  moved = MoveControl(Window, IDG_OPTIONS, group) || moved;
+  for (int i = 0; i < 3; ++i) {
+    RECT button = Table.buttons[i];
+    OffsetRect(&button, 0, grow);
+    moved = MoveControl(Window, BottomButtons[i], button) || moved;
+  }
+  if (!moved) return;
+  SetWindowPos(Window, nullptr, 0, 0, Table.dialog.cx, Table.dialog.cy + grow,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(Window, nullptr, TRUE);
+}
+
+RECT COptionsDlg::LinkPlaceAfterHint() const {
+  HWND hint = GetDlgItem(Window, IDT_SCREENSAVER_HINT);
+  HWND link = GetDlgItem(Window, IDT_SCREENSAVER_LINK);
+  RECT area = {};
+  GetClientRect(hint, &area);
+  MapWindowPoints(hint, Window, reinterpret_cast<POINT*>(&area), 2);
+  const int width = area.right - area.left;
+  int hint_length = 0;
+  int link_length = 0;
+  wchar_t* hint_text = ControlText(hint, &hint_length);
+  wchar_t* link_text = ControlText(link, &link_length);
+
+  // Measured as the static controls draw: their own fonts, word breaks, tabs and prefixes.
+  HDC dc = GetDC(hint);
+  HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hint, WM_GETFONT, 0, 0)));
+  TEXTMETRICW metrics = {};
+  GetTextMetricsW(dc, &metrics);
+  const int line = metrics.tmHeight;
+  const UINT flags = DT_WORDBREAK | DT_EXPANDTABS | ((GetWindowLongW(hint, GWL_STYLE) & SS_NOPREFIX) ? DT_NOPREFIX : 0);
+  int lines = 1;
+  SIZE last = {};
+  SIZE space = {};
+  if (hint_text && link_text) {
+    lines = TextLines(dc, hint_text, hint_length, width, flags, line);
+    const int start = StartOfLastLine(dc, hint_text, hint_length, width, flags, lines, line);
+    GetTextExtentPoint32W(dc, hint_text + start, hint_length - start, &last);
+    GetTextExtentPoint32W(dc, L" ", 1, &space);
+  }
+  SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(link, WM_GETFONT, 0, 0)));
+  SIZE link_extent = {};
+  if (link_text) GetTextExtentPoint32W(dc, link_text, link_length, &link_extent);
+  SelectObject(dc, previous);
+  ReleaseDC(hint, dc);
+  const bool measured = hint_text && link_text;
+  delete[] hint_text;
+  delete[] link_text;
+
+  const int link_width = Table.link.right - Table.link.left;
+  const int link_height = Table.link.bottom - Table.link.top;
+  RECT place = {};
+  const int after = area.left + last.cx + space.cx;
+  if (measured && after + link_extent.cx <= area.right) {
+    place.left = after;
+    place.top = area.top + (lines - 1) * line;
+  } else {
+    // Not measured (no memory) counts as not fitting: the link's own line is always clear.
+    place.left = area.left;
+    place.top = area.top + lines * line;
+  }
+  // The template's width, or its text's where that is wider (with the real font it is, and
+  // the text would wrap out of sight), but never past the hint's right edge, inside the group.
+  const int wanted = link_extent.cx > link_width ? link_extent.cx : link_width;
+  place.right = place.left + wanted < area.right ? place.left + wanted : area.right;
+  place.bottom = place.top + link_height;
+  return place;
 }
 
 void COptionsDlg::StoreControls() {
@@ -296,8 +458,30 @@ void COptionsDlg::StoreControls() {
   WorkingCopy.play_only_when_paused_or_stopped = IsDlgButtonChecked(Window, IDX_PLAY_ONLY_WHEN_PAUSED) == BST_CHECKED;
   WorkingCopy.always_stop_streams = IsDlgButtonChecked(Window, IDX_ALWAYS_STOP_STREAMS) == BST_CHECKED;
   WorkingCopy.lock_on_screensaver = IsDlgButtonChecked(Window, IDX_LOCK_ON_SCREENSAVER) == BST_CHECKED;
-  WorkingCopy.SaveToIni();
+  const bool saved = WorkingCopy.SaveToIni();
+  const DWORD error = saved ? ERROR_SUCCESS : GetLastError();
+  // The new values hold all the same, until the player exits.
   *LiveSettings = WorkingCopy;
+  if (!saved) ReportFailedSave(error);
+}
+
+// One box before the dialog closes: the user must not take lost settings for saved ones.
+void COptionsDlg::ReportFailedSave(DWORD error) const {
+  wchar_t caption[100];
+  wchar_t headline[100];
+  LoadText(IDS_PLUGIN_NAME, caption);
+  LoadText(IDS_SAVE_FAILED, headline);
+  wchar_t* text = nullptr;
+  if (!WorkingCopy.ini_path) {
+    wchar_t reason[100];
+    LoadText(IDS_SAVE_NO_PATH, reason);
+    text = Joined({headline, L"\n", reason});
+  } else {
+    ErrorText system_text(error);
+    text = Joined({headline, L"\n", WorkingCopy.ini_path, L"\n\n", system_text.Text()});
+  }
+  MessageBoxW(Window, text ? text : headline, caption, MB_OK | MB_ICONWARNING);
+  delete[] text;
 }
 
 void COptionsDlg::OnCommand(WPARAM wParam, LPARAM) {

@@ -49,11 +49,24 @@ class COptionsDlg final : public CBaseDlg {
   void UpdateRuleControls(int list_id);
   void UpdateOptionAvailability();
   void LoadOptionChecks();
+  void TakeTableLayout();
+  void LayOutScreenSaverHint(bool shown);
+  RECT LinkPlaceAfterHint() const;
   void StoreControls();
+  void ReportFailedSave(DWORD error) const;
   void ClampDelayField(int field_id);
   void CheckDelayField(int field_id);
   // A string of the module's table; empty when it cannot be loaded.
   void LoadText(UINT id, wchar_t (&buffer)[100]) const;
+
+  // Where the template puts what the screen saver hint's own line moves (client pixels), and
+  // the dialog's size: the layout while the hint is hidden.
+  struct TableLayout {
+    RECT link;
+    RECT group;
+    RECT buttons[3];
+    SIZE dialog;
+  } Table = {};
 };
 
 // A Yes/No warning box (No the default) placed over the foreground window and kept in the

@@ -14,6 +14,7 @@
 #include <string>
 #include <utility>
 
+#include "quillary_version.h"
 #include "tests/common/test_support.h"
 
 using testing_support::FileExists;
@@ -370,7 +371,7 @@ TEST_F(SetupTest, UninstallerRemovesExactlyWhatTheSetupAdded) {
   ASSERT_EQ(0u, RunSetup(L"/S /D=" + player.Folder()));
   EXPECT_EQ(With(before, {L"Plugins\\gen_corvane.dll", L"Plugins\\quillary-uninstall.exe"}), ListTree(player.Folder()));
   EXPECT_EQ(L"Quillary (Winamp-Plug-in)", EntryString(L"DisplayName"));
-  EXPECT_EQ(L"0.5", EntryString(L"DisplayVersion"));
+  EXPECT_EQ(L"" QUILLARY_VERSION_TEXT, EntryString(L"DisplayVersion"));
   EXPECT_EQ(L"Quillary-Team", EntryString(L"Publisher"));
   EXPECT_EQ(L"\"" + player.Uninstaller() + L"\"", EntryString(L"UninstallString"));
   EXPECT_EQ(L"\"" + player.Uninstaller() + L"\" /S", EntryString(L"QuietUninstallString"));

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The DLL a user drops into the Plugins folder must stand alone: it may import only
-# Windows' own DLLs, and export exactly the one undecorated entry the host looks up.
+# Windows' own DLLs, and export exactly the two undecorated entries the host looks up.
 set -euo pipefail
 dll="$1"
 dump=$(i686-w64-mingw32-objdump -p "$dll")
@@ -20,8 +20,9 @@ done <<<"$imports"
 # The export name table lists "[Ordinal] Name" rows after this heading.
 exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$dump" | sed -n 's/^\s*\[\s*[0-9]*\] //p')
 echo "exports: $(tr '\n' ' ' <<<"$exports")"
-if [ "$exports" != "winampGetGeneralPurposePlugin" ]; then
-  echo "FAIL: the exports must be exactly winampGetGeneralPurposePlugin, undecorated" >&2
+expected=$'winampGetGeneralPurposePlugin\nwinampUninstallPlugin'
+if [ "$exports" != "$expected" ]; then
+  echo "FAIL: the exports must be exactly winampGetGeneralPurposePlugin and winampUninstallPlugin, undecorated" >&2
   status=1
 fi
 exit $status

@@ -2,15 +2,70 @@
 // it: the host must keep working whatever happens to the plug-in.
 #include "tests/common/test_support.h"
 
+#include <commctrl.h>
 #include <wtsapi32.h>
 
 #include "plugin/host_api.h"
+#include "tests/reliability/reliability.h"
 
 using standin::HostEvent;
 using standin::PluginLoader;
+using standin::UninstallOutcome;
+using testing_support::FileExists;
 using testing_support::PluginDllPath;
+using testing_support::ReadFileBytes;
+using testing_support::ToAnsi;
+using testing_support::WriteFileBytes;
+namespace proto = standin::proto;
 
 namespace {
+
+const wchar_t UninstallBox[] =
+    L"Quillary|Sollen die Einstellungen von Quillary auch aus der Konfigurationsdatei von Winamp entfernt werden?|No";
+
+// Answers each question box of this thread with `answer` once it is up (it sets its default
+// button after its activation, hence the timer), and notes its caption, text and default.
+struct BoxAnswerer {
+  explicit BoxAnswerer(int button) {
+    answer = button;
+    boxes.clear();
+    hook = SetWindowsHookExW(WH_CBT, Proc, nullptr, GetCurrentThreadId());
+  }
+  ~BoxAnswerer() { UnhookWindowsHookEx(hook); }
+  static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam) {
+    HWND box = reinterpret_cast<HWND>(wParam);
+    if (code == HCBT_ACTIVATE && box != last && GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO)) {
+      last = box;
+      SetTimer(nullptr, 0, 1, Answer);
+    }
+    return CallNextHookEx(hook, code, wParam, lParam);
+  }
+  static void CALLBACK Answer(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    wchar_t caption[64] = {}, text[256] = {};
+    GetWindowTextW(last, caption, 64);
+    GetDlgItemTextW(last, 0xFFFF, text, 256);
+    const bool no_default = (GetWindowLongW(GetDlgItem(last, IDNO), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+    boxes.push_back(std::wstring(caption) + L"|" + text + (no_default ? L"|No" : L"|Yes"));
+    PostMessageW(last, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(last, answer)));
+  }
+  static std::vector<std::wstring> boxes;
+  static int answer;
+  static HWND last;
+  static HHOOK hook;
+};
+std::vector<std::wstring> BoxAnswerer::boxes;
+int BoxAnswerer::answer = 0;
+HWND BoxAnswerer::last = nullptr;
+HHOOK BoxAnswerer::hook = nullptr;
+
+BOOL CALLBACK FindOptionsDialog(HWND window, LPARAM found) {
+  wchar_t title[64] = {};
+  GetWindowTextW(window, title, 64);
+  if (wcscmp(title, L"\"Quillary\" - Einstellungen") != 0) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
 
 class DllTest : public HostTest {
  protected:
@@ -19,9 +74,27 @@ class DllTest : public HostTest {
     ini = folder.File(L"winamp.ini");
     host.SetIniPath(testing_support::ToAnsi(ini));
   }
-  void Start() {
-    ASSERT_TRUE(plugin.Load(PluginDllPath())) << plugin.Error();
+  void Start(const std::wstring& dll = PluginDllPath()) {
+    ASSERT_TRUE(plugin.Load(dll)) << plugin.Error();
     ASSERT_EQ(0, plugin.Init(host.Window()));
+  }
+  void Stop() {
+    plugin.Quit();
+    plugin.Unload();
+  }
+  // What the lock rule posts to a playing host: what the settings say, or the default pause.
+  unsigned CommandAtLock() {
+    host.ClearRecords();
+    host.SetPlayState(proto::Playing);
+    SendMessageW(host.Window(), WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 1);
+    host.WaitForCommands(1, 1000);
+    return host.Commands().empty() ? 0 : host.Commands()[0];
+  }
+  int CallUninstall() {
+    using Uninstall = int(__cdecl*)(HINSTANCE, HWND, int);
+    auto uninstall = reinterpret_cast<Uninstall>(
+        reinterpret_cast<void*>(GetProcAddress(plugin.Module(), standin::UninstallExportName)));
+    return uninstall ? uninstall(plugin.Module(), host.Window(), 0) : -1;
   }
   static bool DllMapped() { return GetModuleHandleW(L"gen_corvane.dll") != nullptr; }
   LONG HostProcedure() { return GetWindowLongW(host.Window(), GWL_WNDPROC); }
@@ -153,4 +226,123 @@ TEST_F(DllTest, LockPausesAndUnlockResumesAfterTwoSeconds) {
   EXPECT_GE(resumed - unlocked, 1.9);
   EXPECT_EQ(standin::proto::Playing, host.PlayState());
   plugin.Quit();
+}
+
+// Settings that make the lock rule stop instead of pause, and keep the watch off.
+const char StoredSettings[] = "[gen_corvane]\r\nlock_action=2\r\nlock_on_screensaver=0\r\n";
+
+// The player's wide path (query 1334) reaches a settings folder outside the ANSI code page,
+// whose ANSI copy (query 334) names no file. An older player, or an answer that is no path,
+// leaves the ANSI copy, which serves a folder inside the code page.
+TEST_F(DllTest, WideIniPathFindsSettingsOutsideTheAnsiCodePage) {
+  const std::wstring folder_name = folder.File(L"\u0416\u0443\u0440\u043d\u0430\u043b");
+  ASSERT_TRUE(CreateDirectoryW(folder_name.c_str(), nullptr));
+  const std::wstring wide_ini = folder_name + L"\\winamp.ini";
+  ASSERT_TRUE(WriteFileBytes(wide_ini, StoredSettings));
+  ASSERT_NE(std::string::npos, ToAnsi(wide_ini).find('?')) << "the folder must lie outside the code page";
+  host.SetWideIniPath(wide_ini);
+  Start();
+  EXPECT_EQ(0u, host.CountQueries(proto::QueryIniPath)) << "the ANSI copy is not asked for";
+  EXPECT_EQ(proto::Stop, CommandAtLock());
+  Stop();
+
+  host.SetOldHost(true);
+  host.ClearRecords();
+  Start();
+  EXPECT_EQ(1u, host.CountQueries(proto::QueryIniPath));
+  EXPECT_EQ(proto::Pause, CommandAtLock()) << "the '?' path names no file: the defaults hold";
+  Stop();
+  host.SetOldHost(false);
+
+  ASSERT_TRUE(WriteFileBytes(ini, StoredSettings));
+  host.SetIniPath(ToAnsi(ini));
+  static const wchar_t empty[] = L"";
+  for (LRESULT answer : {LRESULT(0), LRESULT(1), LRESULT(42), reinterpret_cast<LRESULT>(empty)}) {
+    host.SetMessageHandler([answer](UINT message, WPARAM, LPARAM lParam, LRESULT* result) {
+      if (message != WM_USER || lParam != proto::QueryIniPathWide) return false;
+      *result = answer;
+      return true;
+    });
+    host.ClearRecords();
+    Start();
+    EXPECT_EQ(1u, host.CountQueries(proto::QueryIniPath)) << "answer " << answer;
+    EXPECT_EQ(proto::Stop, CommandAtLock()) << "answer " << answer;
+    Stop();
+  }
+}
+
+// The player reads the name of query 65536 as ANSI. A wide name reads as its first letter,
+// so the selector would be shared with every plug-in whose name starts with "g".
+TEST_F(DllTest, ScreenSaverSelectorIsTheOneOfItsAnsiName) {
+  const LRESULT other =
+      SendMessageW(host.Window(), WM_USER, reinterpret_cast<WPARAM>(L"gen_other"), proto::QueryRegisterMessage);
+  Start();
+  ASSERT_EQ(1u, host.AssignedSelectors().count("gen_corvane_screensaver"));
+  const LRESULT ours = host.AssignedSelectors().at("gen_corvane_screensaver");
+  EXPECT_NE(other, ours);
+  host.ClearRecords();
+  SendMessageW(host.Window(), WM_USER, 0, other);
+  EXPECT_EQ(1u, host.CountQueries(other)) << "another plug-in's message reaches the host";
+  Stop();
+}
+
+// The player's road when the user removes the plug-in in its preferences: its confirmation,
+// then the export, quit, FreeLibrary and the file deleted, here with the watch polling and a
+// reaction timer armed. Only the plug-in's section leaves the INI file, and the host works on.
+TEST_F(DllTest, UninstallFromThePreferencesRemovesTheDllAndOnlyItsSettings) {
+  const std::wstring plugins = folder.File(L"Plugins");
+  const std::wstring dll = plugins + L"\\gen_corvane.dll";
+  ASSERT_TRUE(CreateDirectoryW(plugins.c_str(), nullptr));
+  ASSERT_TRUE(CopyFileW(PluginDllPath().c_str(), dll.c_str(), FALSE));
+  const std::string before = "[Winamp]\r\nvolume=200\r\n";
+  const std::string after = "[in_mp3]\r\nbuffer=4\r\n";
+  ASSERT_TRUE(WriteFileBytes(ini, before + "[gen_corvane]\r\nlock_delay=1\r\n" + after));
+  host.SetPlayState(proto::Playing);
+  const DWORD threads = reliability::ThreadCount();
+  Start(dll);
+  EXPECT_EQ(threads + 1, reliability::ThreadCount()) << "the screen saver watch polls";
+  SendMessageW(host.Window(), WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 1);  // arms the pause in 1 s
+
+  BoxAnswerer yes(IDYES);
+  EXPECT_EQ(UninstallOutcome::Removed, plugin.Uninstall(host.Window(), true));
+  EXPECT_EQ(std::vector<std::wstring>{UninstallBox}, BoxAnswerer::boxes) << "the question, No the default";
+  // The worker holds the DLL while it lives: the file can go only once it has ended.
+  EXPECT_FALSE(FileExists(dll));
+  EXPECT_EQ(before + after, ReadFileBytes(ini));
+  host.PumpFor(1200);
+  EXPECT_TRUE(host.Commands().empty()) << "the armed pause went with quit";
+  ExpectHostStillWorks();
+}
+
+// Asked only when there is something to remove (not before init, not twice after Yes, not
+// after quit), and not at all while the options dialog's modal loop is on the stack.
+TEST_F(DllTest, UninstallExportAsksOnlyWhenItMayAndThereIsSomethingToRemove) {
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
+  InitCommonControlsEx(&controls);
+  const std::string host_section = "[Winamp]\r\nvolume=200\r\n";
+  ASSERT_TRUE(WriteFileBytes(ini, host_section + "[gen_corvane]\r\nlock_on_screensaver=0\r\n"));
+  BoxAnswerer answers(IDNO);
+  ASSERT_TRUE(plugin.Load(PluginDllPath()));
+  EXPECT_EQ(1, CallUninstall()) << "before init";
+  ASSERT_EQ(0, plugin.Init(host.Window()));
+  int during_config = -1;
+  host.After(1, [&] {
+    during_config = CallUninstall();
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindOptionsDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (dialog) EndDialog(dialog, IDCANCEL);
+  });
+  plugin.Config();
+  EXPECT_EQ(0, during_config);
+  EXPECT_TRUE(BoxAnswerer::boxes.empty());
+
+  EXPECT_EQ(1, CallUninstall());  // No
+  BoxAnswerer::answer = IDYES;
+  EXPECT_EQ(1, CallUninstall());
+  EXPECT_EQ(host_section, ReadFileBytes(ini));
+  EXPECT_EQ(1, CallUninstall());
+  plugin.Quit();
+  EXPECT_EQ(1, CallUninstall()) << "after quit";
+  EXPECT_EQ(2u, BoxAnswerer::boxes.size()) << "asked after init, while the section was there";
+  plugin.Unload();
 }

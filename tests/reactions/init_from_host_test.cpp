@@ -50,6 +50,7 @@ TEST_F(InitFromHostTest, ConvertsTheAnsiPathOnceAndLoadsFromIt) {
   const std::wstring ini = dir + L"\\winamp.ini";
   ASSERT_TRUE(WriteFileBytes(ini, StoredSettings));
   host.SetIniPath(ToAnsi(ini));
+  host.SetOldHost(true);  // no wide path: the ANSI copy is all there is
 
   InitFromHost(host.Window());
 

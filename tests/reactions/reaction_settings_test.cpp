@@ -253,9 +253,9 @@ TEST(SettingsWithoutPath, NeitherReadNorWriteWinIni) {
   EXPECT_EQ(Pause, s.lock.action);
 
   WritePrivateProfileStringW(L"gen_corvane", nullptr, nullptr, win_ini);
-  s.SaveToIni();
+  EXPECT_FALSE(s.SaveToIni()) << "nothing was saved";
   ReactionSettings unset;
-  unset.SaveToIni();
+  EXPECT_FALSE(unset.SaveToIni());
   wchar_t names[256] = {};
   GetPrivateProfileStringW(L"gen_corvane", nullptr, L"", names, 256, win_ini);
   EXPECT_STREQ(L"", names) << "keys were written to win.ini";
@@ -329,3 +329,4 @@ TEST_F(SettingsFile, SaveLosesNothingFromLooselyFormattedFiles) {
   s.SaveToIni();
   EXPECT_EQ(read_before, snapshot());
 }
+

@@ -143,17 +143,17 @@ TEST_F(WatchTest, MessageIdComesFromTheHostOrElseFromWindows) {
       {proto::FirstMessageSelector, static_cast<int32_t>(proto::FirstMessageSelector), 0},
       {static_cast<LRESULT>(0x80000001u), static_cast<int32_t>(0x80000001u), 0},  // taken as unsigned
   };
-  std::wstring asked_for;
+  std::string asked_for;  // the host reads the name as ANSI
   host.SetMessageHandler([&](UINT message, WPARAM wParam, LPARAM lParam, LRESULT*) {
     if (message == WM_USER && lParam == proto::QueryRegisterMessage && wParam)
-      asked_for = reinterpret_cast<const wchar_t*>(wParam);
+      asked_for = reinterpret_cast<const char*>(wParam);
     return false;
   });
   for (const Row& row : rows) {
     host.SetMessageSelectorAnswer(row.answer);
     asked_for.clear();
     EXPECT_TRUE(ObtainScreenSaverMessage(host.Window())) << "answer " << row.answer;
-    EXPECT_EQ(L"gen_corvane_screensaver", asked_for);
+    EXPECT_EQ("gen_corvane_screensaver", asked_for);
     EXPECT_EQ(row.selector, HostScreenSaverSelector) << "answer " << row.answer;
     EXPECT_EQ(row.message, RegisteredScreenSaverMessage) << "answer " << row.answer;
   }

@@ -192,6 +192,15 @@ TEST(ScriptParser, IniLinesComeBeforeThePluginLoadsAndExitComesLast) {
   EXPECT_TRUE(ParseScript(L"lock\nexit uninstall\n# done\n").Ok());
 }
 
+TEST(ScriptParser, OldHostComesFirstAndUninstallOnce) {
+  EXPECT_TRUE(ParseOne(L"uninstall yes").flag);
+  EXPECT_TRUE(ParseScript(L"old host\nuninstall no\nlock\nexpect nothing").Ok()) << "the player runs on";
+  EXPECT_NE(std::wstring::npos, FirstError(L"uninstall").find(L"uninstall takes yes or no"));
+  EXPECT_NE(std::wstring::npos, FirstError(L"lock\nold host").find(L"line 2: old host must come before"));
+  EXPECT_NE(std::wstring::npos, FirstError(L"uninstall yes\nload").find(L"uninstalled at line 1"));
+  EXPECT_TRUE(workbench::ParseOptions({L"--old-host", L"--demo"}).old_host);
+}
+
 TEST(ScriptParser, OnlyTheSceneRunsWithoutThePlugin) {
   for (Op op :
        {Op::Play, Op::Pause, Op::Stop, Op::Stream, Op::TrackEnd, Op::ScreenSaver, Op::Registry, Op::Ini, Op::Echo}) {

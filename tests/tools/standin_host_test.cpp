@@ -39,8 +39,17 @@ TEST_F(HostTest, AnswersIniPathAsAnsiOrNull) {
   auto* path = reinterpret_cast<const char*>(Query(host.Window(), 0, proto::QueryIniPath));
   ASSERT_NE(nullptr, path);
   EXPECT_STREQ("C:\\Programme\\Winamp\\winamp.ini", path);
+  EXPECT_STREQ(L"C:\\Programme\\Winamp\\winamp.ini",
+               reinterpret_cast<const wchar_t*>(Query(host.Window(), 0, proto::QueryIniPathWide)));
+
+  // The player's own path is wide; its ANSI copy loses what the code page lacks.
+  host.SetWideIniPath(L"C:\\Users\\\u0416\\winamp.ini");
+  EXPECT_STREQ(L"C:\\Users\\\u0416\\winamp.ini",
+               reinterpret_cast<const wchar_t*>(Query(host.Window(), 0, proto::QueryIniPathWide)));
+  EXPECT_STREQ("C:\\Users\\?\\winamp.ini", reinterpret_cast<const char*>(Query(host.Window(), 0, proto::QueryIniPath)));
   host.SetIniPathAnswerNull(true);
   EXPECT_EQ(0, Query(host.Window(), 0, proto::QueryIniPath));
+  EXPECT_EQ(0, Query(host.Window(), 0, proto::QueryIniPathWide));
 }
 
 TEST_F(HostTest, AnswersDialogParent) {
@@ -50,13 +59,17 @@ TEST_F(HostTest, AnswersDialogParent) {
 }
 
 TEST_F(HostTest, AssignsOneSelectorPerNameLikeThePlayer) {
-  LRESULT a = Query(host.Window(), reinterpret_cast<WPARAM>(L"gen_corvane_screensaver"), proto::QueryRegisterMessage);
-  LRESULT b = Query(host.Window(), reinterpret_cast<WPARAM>(L"another_name"), proto::QueryRegisterMessage);
+  LRESULT a = Query(host.Window(), reinterpret_cast<WPARAM>("gen_corvane_screensaver"), proto::QueryRegisterMessage);
+  LRESULT b = Query(host.Window(), reinterpret_cast<WPARAM>("another_name"), proto::QueryRegisterMessage);
   LRESULT again =
-      Query(host.Window(), reinterpret_cast<WPARAM>(L"gen_corvane_screensaver"), proto::QueryRegisterMessage);
+      Query(host.Window(), reinterpret_cast<WPARAM>("Gen_Corvane_ScreenSaver"), proto::QueryRegisterMessage);
   EXPECT_EQ(65537, a);
   EXPECT_EQ(65538, b);
-  EXPECT_EQ(a, again);
+  EXPECT_EQ(a, again) << "the player compares names without regard to case";
+  // The player reads the name as ANSI: a wide one reads as its first letter.
+  LRESULT wide = Query(host.Window(), reinterpret_cast<WPARAM>(L"gamma"), proto::QueryRegisterMessage);
+  EXPECT_EQ(65539, wide);
+  EXPECT_EQ(wide, Query(host.Window(), reinterpret_cast<WPARAM>("g"), proto::QueryRegisterMessage));
 
   for (LRESULT none : {0, 1}) {
     host.SetMessageSelectorAnswer(none);

@@ -378,6 +378,22 @@ TEST(WorkbenchWithPlugin, ConfigCancelWritesNothingAndOkSavesTheRules) {
   EXPECT_NE(std::string::npos, ReadFileBytes(ini).find("[Winamp]")) << "the host's own section stays";
 }
 
+// The player's road of removing the plug-in, played by a script line; the player runs on and
+// the user's DLL stays. An older player gives only the ANSI path.
+TEST(WorkbenchWithPlugin, UninstallLinePlaysThePlayersRoadAndOldHostGivesTheAnsiPath) {
+  const std::wstring plugin = testing_support::PluginDllPath();
+  HostRun run =
+      RunScript("ini lock_delay 3\nuninstall yes\nlock\nexpect nothing\nexpect ini lock_delay \"\"\n", plugin);
+  EXPECT_EQ(0u, run.exit_code) << run.output;
+  EXPECT_TRUE(Has(run, "the plug-in asks: \"Sollen die Einstellungen von Quillary")) << run.output;
+  EXPECT_TRUE(Has(run, "the player runs on without the plug-in")) << run.output;
+  EXPECT_TRUE(testing_support::FileExists(plugin));
+
+  HostRun old = RunScript("lock\n", plugin, L" --old-host");
+  EXPECT_EQ(0u, old.exit_code) << old.output;
+  EXPECT_TRUE(Has(old, "query 1334 (INI path, wide) -> 0: an older player does not know it")) << old.output;
+}
+
 TEST(WorkbenchWithPlugin, DemoPlaysTheTypicalRoad) {
   ScopedRegistryValue grace(HKEY_LOCAL_MACHINE, Winlogon, L"ScreenSaverGracePeriod");
   ASSERT_TRUE(grace.SetString(L"30"));

@@ -252,6 +252,43 @@ TEST_F(OptionsDialogTest, OnlyOkWritesTheFileAndReplacesTheLiveSettings) {
   }
 }
 
+// A save that fails is reported in one box before the dialog closes (none when it works),
+// and the new values hold all the same. Wine reports a write to a read-only file as done, so
+// the failure is a folder that does not exist; on Windows both fail alike.
+TEST_F(OptionsDialogTest, FailedSaveIsReportedOnceAndTheNewValuesHoldAllTheSame) {
+  wchar_t reason[512] = {};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_PATH_NOT_FOUND, 0x400,
+                 reason, 512, nullptr);
+  const std::wstring headline = L"Quillary|Die Einstellungen konnten nicht gespeichert werden.\n";
+  const std::wstring gone = folder.File(L"gone\\winamp.ini");
+  const std::pair<const wchar_t*, std::wstring> cases[] = {
+      {gone.c_str(), headline + gone + L"\n\n" + reason},
+      {nullptr, headline + L"Winamp hat dem Plug-in keine Konfigurationsdatei genannt."},
+      {ini.c_str(), L""},
+  };
+  for (const auto& c : cases) {
+    live = ReactionSettings();
+    if (c.first) live.SetIniLocation(c.first);
+    std::wstring box;
+    RunDialog([&](COptionsDlg&, HWND dialog) {
+      Choose(dialog, IDC_LOCK_ACTION, Stop);
+      // An unexpected box holds the dialog until RunDialog's guard fails the test.
+      if (!c.second.empty()) {
+        Later(1, [&box, dialog] {
+          HWND popup = OwnedPopup(dialog);
+          wchar_t caption[64] = {};
+          GetWindowTextW(popup, caption, 64);
+          box = std::wstring(caption) + L"|" + ItemText(popup, 0xFFFF);
+          Click(popup, IDOK);
+        });
+      }
+      Click(dialog, IDOK);
+    });
+    EXPECT_EQ(c.second, box);
+    EXPECT_EQ(Stop, live.lock.action) << "the new values hold until the player exits";
+  }
+}
+
 TEST_F(OptionsDialogTest, DefaultsAskFirstWithNoAsTheDefaultAnswer) {
   live.lock.SetAction(Stop);
   live.lock.SetDelay(30);

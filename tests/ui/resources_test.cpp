@@ -22,6 +22,9 @@ TEST(StringTable, HoldsTheGermanTexts) {
       {113, L"Sollen wirklich alle Einstellungen auf die Standardwerte zur\u00fcckgesetzt werden?"},
       {114, L"Quillary"},
       {115, L"Ung\u00fcltiger Wert"},
+      {116, L"Die Einstellungen konnten nicht gespeichert werden."},
+      {117, L"Winamp hat dem Plug-in keine Konfigurationsdatei genannt."},
+      {118, L"Sollen die Einstellungen von Quillary auch aus der Konfigurationsdatei von Winamp entfernt werden?"},
   };
   for (const auto& e : expected) {
     wchar_t buffer[100] = {};

@@ -9,6 +9,7 @@ PluginLoader::~PluginLoader() { Unload(); }
 bool PluginLoader::Load(const std::wstring& path) {
   Unload();
   error_.clear();
+  path_ = path;
   module_ = LoadLibraryW(path.c_str());
   if (!module_) {
     char text[64];
@@ -50,6 +51,23 @@ void PluginLoader::Unload() {
     FreeLibrary(module_);
     module_ = nullptr;
   }
+}
+
+UninstallOutcome PluginLoader::Uninstall(HWND parent, bool delete_file, const std::function<bool()>& safe_to_free) {
+  if (!module_) return UninstallOutcome::NoExport;
+  using UninstallFunction = int(__cdecl*)(HINSTANCE, HWND, int);
+  auto uninstall =
+      reinterpret_cast<UninstallFunction>(reinterpret_cast<void*>(GetProcAddress(module_, UninstallExportName)));
+  if (!uninstall) return UninstallOutcome::NoExport;
+  if (uninstall(module_, parent, 0) != 1) return UninstallOutcome::Refused;
+  Quit();
+  if (safe_to_free && !safe_to_free()) {
+    Release();
+    return UninstallOutcome::FileBusy;
+  }
+  Unload();
+  if (delete_file) return DeleteFileW(path_.c_str()) ? UninstallOutcome::Removed : UninstallOutcome::FileBusy;
+  return GetModuleHandleW(path_.c_str()) ? UninstallOutcome::FileBusy : UninstallOutcome::Removed;
 }
 
 void PluginLoader::Release() {

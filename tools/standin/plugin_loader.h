@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 namespace standin {
@@ -24,6 +25,17 @@ struct PluginDescriptor {
 
 constexpr int AcceptedHeaderVersion = 0x10;
 constexpr char PluginExportName[] = "winampGetGeneralPurposePlugin";
+// Optional: int __cdecl (HINSTANCE dll, HWND parent, int param), called when the user removes
+// the plug-in in the player's preferences.
+constexpr char UninstallExportName[] = "winampUninstallPlugin";
+
+// How the player's road of removing a plug-in ended.
+enum class UninstallOutcome {
+  NoExport,  // no winampUninstallPlugin: the player notes the file for removal and restarts
+  Refused,   // it returned 0: the same; the DLL stays loaded until that restart
+  Removed,   // it returned 1: quit, FreeLibrary, and the file deleted (or free to be)
+  FileBusy,  // it returned 1, but the file is still mapped after FreeLibrary: removal at restart
+};
 
 class PluginLoader {
  public:
@@ -41,6 +53,11 @@ class PluginLoader {
   void Quit();
   // FreeLibrary, without calling quit (callers choose the order, as the player's exits do).
   void Unload();
+  // The user removed the plug-in in the preferences and confirmed the player's question: the
+  // export with (dll, parent, 0); on 1, quit, FreeLibrary and, with delete_file, the file
+  // deleted (without, only whether it could be). On 0 or without the export nothing more.
+  // safe_to_free, when given, is asked after quit; false keeps the DLL mapped (FileBusy).
+  UninstallOutcome Uninstall(HWND parent, bool delete_file, const std::function<bool()>& safe_to_free = nullptr);
   // Forgets the DLL without freeing it: the player keeps a plug-in mapped until the process
   // ends unless it is uninstalled, so the module's teardown then runs at process exit.
   void Release();
@@ -54,6 +71,7 @@ class PluginLoader {
 
  private:
   HMODULE module_ = nullptr;
+  std::wstring path_;
   PluginDescriptor* descriptor_ = nullptr;
   std::string error_;
 };

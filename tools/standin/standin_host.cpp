@@ -85,8 +85,19 @@ void StandInHost::Destroy() {
 }
 
 void StandInHost::SetIniPath(const std::string& ansi_path) {
-  ini_path_ = ansi_path;
+  const int n = MultiByteToWideChar(CP_ACP, 0, ansi_path.c_str(), -1, nullptr, 0);
+  std::wstring wide(n > 1 ? n - 1 : 0, L'\0');
+  if (n > 1) MultiByteToWideChar(CP_ACP, 0, ansi_path.c_str(), -1, &wide[0], n);
+  SetWideIniPath(wide);
+}
+
+void StandInHost::SetWideIniPath(const std::wstring& path) {
+  ini_path_ = path;
   ini_null_ = false;
+  // The player converts once, to the ANSI code page; what does not fit becomes '?'.
+  const int n = WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  ini_path_ansi_.assign(n > 1 ? n - 1 : 0, '\0');
+  if (n > 1) WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, &ini_path_ansi_[0], n, nullptr, nullptr);
 }
 
 void StandInHost::SetStream(bool on) {
@@ -275,12 +286,14 @@ LRESULT StandInHost::AnswerQuery(WPARAM wParam, LPARAM lParam) {
       // The player answers the length in seconds for wParam 1 only.
       return wParam == 1 ? length_ : static_cast<LRESULT>(length_) * 1000;
     case proto::QueryIniPath:
-      return ini_null_ ? 0 : reinterpret_cast<LRESULT>(ini_path_.c_str());
+      return ini_null_ ? 0 : reinterpret_cast<LRESULT>(ini_path_ansi_.c_str());
+    case proto::QueryIniPathWide:
+      return ini_null_ || old_host_ ? 0 : reinterpret_cast<LRESULT>(ini_path_.c_str());
     case proto::QueryDialogParent:
       return dialog_parent_;
     case proto::QueryRegisterMessage: {
       if (fixed_selector_) return selector_answer_;
-      const wchar_t* name = reinterpret_cast<const wchar_t*>(wParam);
+      const char* name = reinterpret_cast<const char*>(wParam);
       if (!name) return 0;
       auto it = selectors_.find(name);
       if (it != selectors_.end()) return it->second;

@@ -18,7 +18,8 @@ namespace standin {
 namespace proto {
 constexpr LPARAM QueryPlayingState = 104;
 constexpr LPARAM QueryLength = 105;
-constexpr LPARAM QueryIniPath = 334;
+constexpr LPARAM QueryIniPath = 334;       // the ANSI copy of the path
+constexpr LPARAM QueryIniPathWide = 1334;  // the wide path (players from 5.58 on)
 constexpr LPARAM QueryDialogParent = 619;
 constexpr LPARAM QueryRegisterMessage = 65536;
 
@@ -88,14 +89,23 @@ class StandInHost {
   // A stream has no length (-1); switching back restores the track's own length.
   void SetStream(bool on);
   bool IsStream() const { return length_ == -1; }
-  // The ANSI path answered to query 334. SetIniPathAnswerNull makes the host answer 0.
+  // The player keeps its INI path wide: query 1334 answers a pointer to it, query 334 one to
+  // its ANSI copy, in which a character outside the code page reads '?'. SetIniPath takes an
+  // ANSI path (in the code page, so both answers name the same file); SetWideIniPath any.
+  // SetIniPathAnswerNull makes the host answer 0 to both, as one without a path would.
   void SetIniPath(const std::string& ansi_path);
+  void SetWideIniPath(const std::wstring& path);
   void SetIniPathAnswerNull(bool null_answer) { ini_null_ = null_answer; }
-  const std::string& IniPath() const { return ini_path_; }
+  const std::wstring& IniPath() const { return ini_path_; }
+  const std::string& AnsiIniPath() const { return ini_path_ansi_; }
+  // An older player (before 5.58) does not know query 1334 and answers it 0.
+  void SetOldHost(bool old) { old_host_ = old; }
+  bool OldHost() const { return old_host_; }
   // Answer to query 619 (0 means none, as the player answers without its preferences open).
   void SetDialogParentAnswer(LRESULT answer) { dialog_parent_ = answer; }
-  // Answer to query 65536. By default the host behaves as the player: one id per name,
-  // counting up from 65537. A fixed answer (0 and 1 mean "none") replaces that.
+  // Answer to query 65536. By default the host behaves as the player: it reads the name as
+  // ANSI and hands out one id per name, compared without regard to case, counting up from
+  // 65537. A fixed answer (0 and 1 mean "none") replaces that.
   void SetMessageSelectorAnswer(LRESULT fixed_answer);
   void UseAssignedMessageSelectors();
   // With simulation on, commands change the playing state as the player would.
@@ -109,8 +119,12 @@ class StandInHost {
   // The current track plays to its end: the player stops when stop-after-current is armed
   // (and disarms it), otherwise it goes on with the next track. Only a playing track ends.
   void EndOfTrack();
-  // The ids this host handed out for message names (query 65536), by name.
-  const std::map<std::wstring, LRESULT>& AssignedSelectors() const { return selectors_; }
+  // Message names as the player compares them: ANSI, without regard to case.
+  struct AnsiNameLess {
+    bool operator()(const std::string& a, const std::string& b) const { return lstrcmpiA(a.c_str(), b.c_str()) < 0; }
+  };
+  // The ids this host handed out for message names (query 65536), by the name as it read it.
+  const std::map<std::string, LRESULT, AnsiNameLess>& AssignedSelectors() const { return selectors_; }
 
   // An extra answer for any message: return true and set *result to take the message.
   using MessageHandler = std::function<bool(UINT, WPARAM, LPARAM, LRESULT*)>;
@@ -163,12 +177,14 @@ class StandInHost {
   int play_state_ = proto::Stopped;
   int length_ = 215;
   int track_length_ = 215;  // what a stream switched off returns to
-  std::string ini_path_;
+  std::wstring ini_path_;
+  std::string ini_path_ansi_;  // the copy query 334 points to, kept beside the wide path
   bool ini_null_ = false;
+  bool old_host_ = false;
   LRESULT dialog_parent_ = 0;
   bool fixed_selector_ = false;
   LRESULT selector_answer_ = 0;
-  std::map<std::wstring, LRESULT> selectors_;
+  std::map<std::string, LRESULT, AnsiNameLess> selectors_;
   bool simulate_ = false;
   bool close_destroys_ = false;
   int track_ = 1;

@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 
 // The plug-in's own timer ids: the log names them when they fire on the host window.
@@ -33,16 +34,24 @@ const wchar_t* SessionCodeName(WPARAM code) {
   return code < sizeof(names) / sizeof(names[0]) ? names[code] : L"";
 }
 
-// The plug-in hands the host a name to register; a bad pointer must not take the host down.
+std::wstring FromAnsi(const std::string& text) {
+  int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring wide(n > 0 ? n - 1 : 0, L'\0');
+  if (n > 1) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], n);
+  return wide;
+}
+
+// The plug-in hands the host a name to register, which the player reads as ANSI; a bad
+// pointer must not take the host down.
 std::wstring NameAt(WPARAM wParam) {
-  auto* name = reinterpret_cast<const wchar_t*>(wParam);
-  if (!name || IsBadStringPtrW(name, 128)) return L"(no readable name)";
-  return L"\"" + std::wstring(name, wcsnlen(name, 128)) + L"\"";
+  auto* name = reinterpret_cast<const char*>(wParam);
+  if (!name || IsBadStringPtrA(name, 128)) return L"(no readable name)";
+  return L"\"" + FromAnsi(std::string(name, strnlen(name, 128))) + L"\"";
 }
 
 std::wstring SelectorName(const standin::StandInHost& host, LPARAM selector) {
   for (const auto& entry : host.AssignedSelectors()) {
-    if (entry.second == selector) return L"\"" + entry.first + L"\"";
+    if (entry.second == selector) return L"\"" + FromAnsi(entry.first) + L"\"";
   }
   return std::wstring();
 }
@@ -52,13 +61,6 @@ std::wstring RegisteredName(UINT message) {
   // Registered messages and clipboard formats share one atom table.
   if (GetClipboardFormatNameW(message, name, 128) > 0) return std::wstring(L" \"") + name + L"\"";
   return std::wstring();
-}
-
-std::wstring FromAnsi(const std::string& text) {
-  int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  std::wstring wide(n > 0 ? n - 1 : 0, L'\0');
-  if (n > 1) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], n);
-  return wide;
 }
 
 std::wstring DescribeQuery(const standin::HostEvent& e, const standin::StandInHost& host) {
@@ -72,7 +74,12 @@ std::wstring DescribeQuery(const standin::HostEvent& e, const standin::StandInHo
       return Format(L"query 105 (length in seconds) -> %ld", static_cast<long>(e.answer));
     case proto::QueryIniPath:
       if (!e.answer) return L"query 334 (INI path) -> 0";
-      return L"query 334 (INI path) -> \"" + FromAnsi(host.IniPath()) + L"\"";
+      return L"query 334 (INI path, ANSI) -> \"" + FromAnsi(host.AnsiIniPath()) + L"\"";
+    case proto::QueryIniPathWide:
+      if (!e.answer)
+        return host.OldHost() ? L"query 1334 (INI path, wide) -> 0: an older player does not know it"
+                              : L"query 1334 (INI path, wide) -> 0";
+      return L"query 1334 (INI path, wide) -> \"" + host.IniPath() + L"\"";
     case proto::QueryDialogParent:
       return Format(L"query 619 (window to centre dialogs on) -> 0x%lX", static_cast<unsigned long>(e.answer));
     case proto::QueryRegisterMessage:

@@ -58,6 +58,7 @@ int RunInteractive(const Options& options, const std::wstring& plugin) {
   // The player keeps its INI file in its own folder unless told otherwise.
   std::wstring ini = options.ini.empty() ? standin::ProgramFolder() + L"winamp.ini" : options.ini;
   if (!bench.Open(plugin, ini, true) || !window.Create(bench)) return RunNotStarted;
+  if (options.old_host) bench.SetOldHost(true);
   if (!bench.LoadPlugin()) log.Write(L"the plug-in did not load; the window stays for a look at the log");
   window.Refresh();
   RunMessageLoop();
@@ -79,9 +80,11 @@ int RunScript(const Options& options, const std::wstring& plugin, const Script& 
   Workbench bench(log);
   if (!options.window) {
     if (!bench.Open(plugin, options.ini, false)) return RunNotStarted;
+    if (options.old_host) bench.SetOldHost(true);
     return ScriptRunner(bench).Run(script);
   }
   if (!bench.Open(plugin, options.ini, true) || !window.Create(bench)) return RunNotStarted;
+  if (options.old_host) bench.SetOldHost(true);
   window.SetBusy(true);
   int result = ScriptRunner(bench).Run(script, false);
   window.SetBusy(false);

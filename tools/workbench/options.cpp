@@ -34,6 +34,8 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
       set_mode(Options::Mode::Help, arg);
     } else if (arg == L"--window") {
       o.window = true;
+    } else if (arg == L"--old-host") {
+      o.old_host = true;
     } else {
       o.error = L"unknown argument \"" + arg + L"\"";
     }
@@ -48,15 +50,15 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
 const wchar_t* UsageText() {
   return LR"(corvane-host: loads gen_corvane.dll as the player does and stands in for the player.
 
-  corvane-host [--plugin DLL] [--ini FILE]
+  corvane-host [--plugin DLL] [--ini FILE] [--old-host]
       The workbench window: a simulated player, buttons for the session events and the
       screen saver, Configure... for the plug-in's dialog, and a log of everything the host
       receives. The INI file defaults to winamp.ini beside corvane-host.exe.
-  corvane-host [--plugin DLL] [--ini FILE] [--window] --script FILE
+  corvane-host [--plugin DLL] [--ini FILE] [--old-host] [--window] --script FILE
       Runs a script (FILE "-" reads standard input) and prints a timestamped log. Exit code
       0 when every expect held, 1 when one failed, 2 when the script has a mistake or the
       plug-in does not load. The INI file is a fresh temporary one unless --ini is given.
-  corvane-host [--plugin DLL] [--ini FILE] [--window] --demo
+  corvane-host [--plugin DLL] [--ini FILE] [--old-host] [--window] --demo
       Runs the built-in demo: lock pauses, unlock resumes after 2 s, a secure screen saver
       pauses after its grace period.
   corvane-host --print-demo
@@ -65,6 +67,8 @@ const wchar_t* UsageText() {
   --plugin DLL   the plug-in to load (default: gen_corvane.dll beside corvane-host.exe)
   --window       run the script or the demo in the workbench window, which stays open
                  afterwards unless the script ends with exit
+  --old-host     play a player older than 5.58, which answers 0 to query 1334 (its wide
+                 INI path), so that the plug-in takes the ANSI copy from query 334
 )";
 }
 

@@ -173,6 +173,19 @@ class LineParser {
       line_.value = RestOf(text_, tokens_, 1, tokens_.size());
       return L"";
     }
+    if (word == L"old") {
+      if (tokens_.size() != 2 || tokens_[1].text != L"host") return L"the instruction is \"old host\"";
+      line_.op = Op::OldHost;
+      return L"";
+    }
+    if (word == L"uninstall") {
+      line_.op = Op::Uninstall;
+      if (tokens_.size() == 2 && (tokens_[1].text == L"yes" || tokens_[1].text == L"no")) {
+        line_.flag = tokens_[1].text == L"yes";
+        return L"";
+      }
+      return L"uninstall takes yes or no: the answer to the plug-in's question about its settings";
+    }
     if (word == L"exit") {
       line_.op = Op::Exit;
       if (tokens_.size() == 1) return L"";
@@ -316,6 +329,7 @@ std::wstring LinePrefix(int number) { return L"line " + std::to_wstring(number) 
 void CheckOrder(Script* script) {
   int loaded_at = 0;
   int exit_at = 0;
+  int uninstalled_at = 0;
   for (const ScriptLine& line : script->lines) {
     if (exit_at) {
       script->errors.push_back(LinePrefix(line.number) + L"nothing may follow the exit at line " +
@@ -326,6 +340,21 @@ void CheckOrder(Script* script) {
       script->errors.push_back(LinePrefix(line.number) +
                                L"ini lines must come before the plug-in loads (it loads at line " +
                                std::to_wstring(loaded_at) + L"; the plug-in reads its settings only at init)");
+    }
+    if (line.op == Op::OldHost && loaded_at) {
+      script->errors.push_back(LinePrefix(line.number) + L"old host must come before the plug-in loads (at line " +
+                               std::to_wstring(loaded_at) + L"; the plug-in asks for the INI path only at init)");
+    }
+    if (line.op == Op::Load && uninstalled_at) {
+      script->errors.push_back(LinePrefix(line.number) + L"the plug-in was uninstalled at line " +
+                               std::to_wstring(uninstalled_at));
+    }
+    if (line.op == Op::Uninstall) {
+      if (uninstalled_at) {
+        script->errors.push_back(LinePrefix(line.number) + L"the plug-in was already uninstalled at line " +
+                                 std::to_wstring(uninstalled_at));
+      }
+      uninstalled_at = line.number;
     }
     if (line.op == Op::Load && loaded_at) {
       script->errors.push_back(LinePrefix(line.number) + L"the plug-in is already loaded (at line " +
@@ -349,6 +378,7 @@ bool NeedsPlugin(Op op) {
     case Op::Registry:
     case Op::Ini:
     case Op::Echo:
+    case Op::OldHost:
       return false;
     default:
       return true;
@@ -416,6 +446,13 @@ const wchar_t* LanguageHelp() {
   stream on | off              the current item is a stream (query 105 answers -1), or a track
   track end                    the playing track ends: the next one plays, or the player stops
                                when stop-after-current is armed
+  old host                     the player is older than 5.58: it answers 0 to query 1334 (its
+                               wide INI path); only before the plug-in loads
+  uninstall yes | no           the user removes the plug-in in the player's preferences and
+                               confirms: winampUninstallPlugin, then, when it returns 1, quit,
+                               FreeLibrary and the file deleted (the workbench keeps your
+                               file). yes or no answers the plug-in's question whether its
+                               settings go too. The player runs on without the plug-in.
  Windows
   lock | unlock                WM_WTSSESSION_CHANGE 7 / 8 sent to the host window
   connect | disconnect         WM_WTSSESSION_CHANGE 1 / 2: the console comes back to this

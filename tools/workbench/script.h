@@ -31,6 +31,8 @@ enum class Op {
   ExpectIni,       // key, value
   Echo,            // value
   Exit,            // exit_mode
+  OldHost,         // the player does not know query 1334
+  Uninstall,       // flag: the answer to the plug-in's question
 };
 
 enum class RegistryValue { Secure, NoAutoReturn, GracePeriod };

@@ -28,7 +28,7 @@ int ScriptRunner::Run(const Script& script, bool end_run) {
       continue;
     }
     log_.Write(L"line " + std::to_wstring(line.number) + L": " + line.text);
-    if (NeedsPlugin(line.op) && !bench_.Loaded() && !HostGone()) {
+    if (NeedsPlugin(line.op) && !bench_.Loaded() && !bench_.Uninstalled() && !HostGone()) {
       if (!bench_.LoadPlugin()) {
         bench_.Exit(ExitMode::Normal);
         log_.WritePlain(L"NOT RUN: the plug-in did not load (line " + std::to_wstring(line.number) + L")");
@@ -76,7 +76,8 @@ bool ScriptRunner::Await(const ScriptLine& line, const std::function<bool()>& ch
 std::wstring ScriptRunner::Execute(const ScriptLine& line) {
   standin::StandInHost& host = bench_.Host();
   // What can still run once the plug-in has closed the host: checks, and the scene.
-  bool needs_window = line.op == Op::Session || line.op == Op::Config || line.op == Op::Load;
+  bool needs_window =
+      line.op == Op::Session || line.op == Op::Config || line.op == Op::Load || line.op == Op::Uninstall;
   if (needs_window && HostGone()) return L"the host has closed; nothing reaches it any more";
 
   switch (line.op) {
@@ -142,6 +143,12 @@ std::wstring ScriptRunner::Execute(const ScriptLine& line) {
       return std::wstring();
     case Op::Exit:
       if (!bench_.Exit(line.exit_mode)) return L"the plug-in left the host unsafe at its exit";
+      return std::wstring();
+    case Op::OldHost:
+      bench_.SetOldHost(true);
+      return std::wstring();
+    case Op::Uninstall:
+      if (!bench_.Uninstall(line.flag ? IDYES : IDNO)) return L"the DLL could not be freed after quit";
       return std::wstring();
   }
   return std::wstring();

@@ -41,13 +41,6 @@ RegistryPlace PlaceOf(RegistryValue which) {
   }
 }
 
-std::string ToAnsi(const std::wstring& text) {
-  int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string out(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1) WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
-  return out;
-}
-
 std::wstring FromAnsi(const char* text) {
   if (!text) return std::wstring();
   int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
@@ -103,6 +96,16 @@ HWND FindOptionsDialog(HWND owner) {
   return search.found;
 }
 
+// A message box is a dialog too; its text is the static control 0xFFFF.
+std::wstring BoxText(HWND box) {
+  wchar_t text[512] = {};
+  GetDlgItemTextW(box, 0xFFFF, text, 512);
+  return text;
+}
+
+// How long the plug-in's question is waited for before the workbench gives up answering it.
+constexpr double QuestionLimit = 10;
+
 }  // namespace
 
 Workbench::Workbench(EventLog& log) : log_(log) {}
@@ -145,7 +148,7 @@ bool Workbench::Open(const std::wstring& plugin_path, const std::wstring& ini_pa
     ini_path_ = FullPath(ini_path);
     if (!FileExists(ini_path_)) WriteNewFile(ini_path_, HostSection);
   }
-  host_.SetIniPath(ToAnsi(ini_path_));
+  host_.SetWideIniPath(ini_path_);
   log_.Write(L"host window of class \"Winamp v1.x\" is up; INI file " + ini_path_ + (fresh ? L" (fresh)" : L""));
   return true;
 }
@@ -188,6 +191,12 @@ bool Workbench::LoadPlugin() {
   loaded_ = true;
   Changed();
   return true;
+}
+
+void Workbench::SetOldHost(bool old) {
+  host_.SetOldHost(old);
+  Note(old ? L"the player is older than 5.58: it answers 0 to query 1334, so the plug-in gets only the ANSI path"
+           : L"the player answers query 1334 with its wide INI path");
 }
 
 void Workbench::SetPlayState(int state) {
@@ -338,6 +347,82 @@ void Workbench::PollForDialog() {
     return;
   }
   press_.task = host_.After(50, [this] { PollForDialog(); });
+}
+
+bool Workbench::Uninstall(int answer) {
+  if (!loaded_ || quit_called_) {
+    Note(L"the plug-in is not loaded; there is nothing to remove");
+    return true;
+  }
+  Note(
+      L"the user removes the plug-in in the player's preferences and confirms; the player calls "
+      L"winampUninstallPlugin(dll, preferences, 0)");
+  question_ = QuestionAnswer();
+  question_.button = answer;
+  const double start = host_.Now();
+  question_.since = start;
+  // Timers on the host window fire inside the message box's modal loop.
+  question_.task = host_.After(50, [this] { AnswerPluginQuestion(); });
+  const standin::UninstallOutcome outcome = plugin_.Uninstall(host_.Window(), false, [this] { return SafeToFree(); });
+  if (question_.task) host_.Cancel(question_.task);
+  question_.task = 0;
+  if (question_.asked_at < 0 && answer) Note(L"the plug-in asked nothing");
+
+  switch (outcome) {
+    case standin::UninstallOutcome::NoExport:
+    case standin::UninstallOutcome::Refused:
+      Note(outcome == standin::UninstallOutcome::NoExport ? L"the plug-in has no winampUninstallPlugin export"
+                                                          : L"winampUninstallPlugin returned 0");
+      Note(L"the player notes the file for removal at its next start and restarts itself now: the music stops");
+      Exit(ExitMode::Normal);
+      return true;
+    case standin::UninstallOutcome::FileBusy:
+      quit_called_ = true;
+      loaded_ = false;
+      Note(L"FAILED: winampUninstallPlugin returned 1, but the DLL could not be freed after quit");
+      return false;
+    case standin::UninstallOutcome::Removed:
+      break;
+  }
+  quit_called_ = true;
+  loaded_ = false;
+  uninstalled_ = true;
+  log_.Write(L"winampUninstallPlugin returned 1; quit and FreeLibrary after " + Seconds(host_.Now() - start) +
+             L"; the player deletes the file now (the workbench keeps " + plugin_path_ + L")");
+  host_.PumpFor(300);
+  if (host_.Window()) {
+    LRESULT state = SendMessageW(host_.Window(), WM_USER, 0, proto::QueryPlayingState);
+    Note(L"the player runs on without the plug-in (playing state " + std::to_wstring(state) + L")");
+  }
+  Changed();
+  return true;
+}
+
+void Workbench::AnswerPluginQuestion() {
+  question_.task = 0;
+  HWND box = FindOptionsDialog(host_.Window());
+  if (box && question_.asked_at < 0) {
+    question_.asked_at = host_.Now();
+    Note(L"the plug-in asks: \"" + BoxText(box) + L"\"");
+    if (question_.button) {
+      Note(question_.button == IDYES ? L"answering Yes" : L"answering No");
+      PostMessageW(box, WM_COMMAND, MAKEWPARAM(question_.button, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(box, question_.button)));
+    }
+    return;
+  }
+  if (host_.Now() - question_.since < QuestionLimit)
+    question_.task = host_.After(50, [this] { AnswerPluginQuestion(); });
+}
+
+// After quit the host window's procedure must not lie in the DLL any more: freeing it then
+// would take the player down at its next message.
+bool Workbench::SafeToFree() {
+  HWND window = host_.Window();
+  auto procedure = reinterpret_cast<const void*>(window ? GetWindowLongPtrW(window, GWLP_WNDPROC) : 0);
+  if (!plugin_.ImageContains(procedure)) return true;
+  Note(L"after quit the host window's procedure still lies in the DLL; the player could not free it");
+  return false;
 }
 
 void Workbench::Quit(const wchar_t* when) {

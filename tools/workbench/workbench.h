@@ -46,6 +46,8 @@ class Workbench {
   bool Loaded() const { return loaded_; }
 
   // --- The player, as its user drives it --------------------------------------------------
+  // An older player, which does not know query 1334 (the wide INI path); before the load.
+  void SetOldHost(bool old);
   void SetPlayState(int state);
   void SetStream(bool on);
   void EndOfTrack();
@@ -64,6 +66,14 @@ class Workbench {
   // of the plug-in's dialog once it shows, after_ms later, unless press is None.
   ConfigResult Configure(DialogButton press, DWORD after_ms);
   bool Configuring() const { return configuring_; }
+
+  // The user removes the plug-in in the player's preferences and has confirmed the player's
+  // question: the player's road (winampUninstallPlugin, then quit, FreeLibrary, the file
+  // deleted), after which the player runs on. answer (IDYES or IDNO) is pressed in the
+  // plug-in's own question if it asks one; 0 leaves it to the user. False when the DLL could
+  // not be freed. A plug-in that refuses makes the player restart: the run ends.
+  bool Uninstall(int answer);
+  bool Uninstalled() const { return uninstalled_; }
 
   // --- The end ------------------------------------------------------------------------------
   // True once the host window is gone (the plug-in closed the host, or the user did).
@@ -93,6 +103,8 @@ class Workbench {
   bool MakeTemporaryIni();
   void Quit(const wchar_t* when);
   void PollForDialog();
+  void AnswerPluginQuestion();
+  bool SafeToFree();
   void CleanUp();
 
   EventLog& log_;
@@ -111,6 +123,7 @@ class Workbench {
   bool closed_by_user_ = false;
   bool saver_started_ = false;
   bool configuring_ = false;
+  bool uninstalled_ = false;
   int state_before_ = standin::proto::Stopped;
   standin::StandInHost::MessageHandler ui_handler_;
   std::function<void()> changed_;
@@ -126,6 +139,14 @@ class Workbench {
     UINT_PTR task = 0;
     HWND dialog = nullptr;
   } press_;
+
+  // The answer Uninstall gives to the plug-in's question.
+  struct QuestionAnswer {
+    int button = 0;
+    double since = 0;
+    double asked_at = -1;
+    UINT_PTR task = 0;
+  } question_;
 };
 
 }  // namespace workbench

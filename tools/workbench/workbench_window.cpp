@@ -24,6 +24,7 @@ enum ControlId {
   IdSaverOff,
   IdSaverStatus,
   IdConfigure = 130,
+  IdUninstall,
   IdClearLog,
   IdPluginStatus,
   IdIniPath = 140,
@@ -36,7 +37,7 @@ const int Rows[][6] = {
     {IdCaption + 0, IdPlay, IdPause, IdStop, IdTrackEnd, IdStream},
     {IdCaption + 1, IdLock, IdUnlock, IdConnect, IdDisconnect, 0},
     {IdCaption + 2, IdSaverOn, IdSaverOff, 0, 0, 0},
-    {IdCaption + 3, IdConfigure, IdClearLog, 0, 0, 0},
+    {IdCaption + 3, IdConfigure, IdUninstall, IdClearLog, 0, 0},
     {IdCaption + 4, IdIniPath, 0, 0, 0, 0},
 };
 // The field that ends each row and takes the width left over.
@@ -99,6 +100,7 @@ bool WorkbenchWindow::Create(Workbench& bench) {
   Add(IdSaverOff, L"BUTTON", L"Stop", button, 76);
   Add(IdSaverStatus, L"STATIC", L"", SS_LEFT | SS_CENTERIMAGE | SS_ENDELLIPSIS, 0);
   Add(IdConfigure, L"BUTTON", L"Configure...", button, 110);
+  Add(IdUninstall, L"BUTTON", L"Uninstall...", button, 110);
   Add(IdClearLog, L"BUTTON", L"Clear log", button, 90);
   Add(IdPluginStatus, L"STATIC", L"", SS_LEFT | SS_CENTERIMAGE | SS_ENDELLIPSIS, 0);
   Add(IdIniPath, L"STATIC", L"", SS_LEFT | SS_CENTERIMAGE | SS_PATHELLIPSIS, 0);
@@ -206,12 +208,17 @@ void WorkbenchWindow::Refresh() {
            Workbench::ReadRegistry(RegistryValue::GracePeriod) + L")";
   SetText(IdSaverStatus, saver);
 
-  std::wstring plugin = bench_->Loaded() ? L"\"" + bench_->PluginDescription() + L"\" loaded" : L"Not loaded";
+  std::wstring plugin = bench_->Loaded()        ? L"\"" + bench_->PluginDescription() + L"\" loaded"
+                        : bench_->Uninstalled() ? L"Uninstalled"
+                                                : L"Not loaded";
   if (bench_->Configuring()) plugin += L"; its dialog is open";
   if (busy_) plugin += L"; a script runs";
   SetText(IdPluginStatus, plugin);
   SetText(IdIniPath, bench_->IniPath());
-  if (!busy_) EnableWindow(GetDlgItem(host_, IdConfigure), bench_->Loaded() && !bench_->Configuring());
+  if (!busy_) {
+    EnableWindow(GetDlgItem(host_, IdConfigure), bench_->Loaded() && !bench_->Configuring());
+    EnableWindow(GetDlgItem(host_, IdUninstall), bench_->Loaded() && !bench_->Configuring());
+  }
 }
 
 bool WorkbenchWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
@@ -290,6 +297,19 @@ void WorkbenchWindow::OnButton(int id) {
       say(L"configure");
       if (bench_->Loaded() && !bench_->Configuring()) bench_->Configure(DialogButton::None, 0);
       break;
+    case IdUninstall: {
+      say(L"uninstall");
+      if (!bench_->Loaded() || bench_->Configuring()) break;
+      // The player's own confirmation comes first; the plug-in may ask its own question after.
+      const std::wstring question =
+          L"Remove the plug-in \"" + bench_->PluginDescription() + L"\"? The player calls its uninstall export.";
+      if (MessageBoxW(host_, question.c_str(), L"Player preferences", MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        log.Write(L"  the user keeps the plug-in");
+        break;
+      }
+      bench_->Uninstall(0);
+      break;
+    }
     case IdClearLog:
       SetWindowTextW(log_view_, L"");
       break;
