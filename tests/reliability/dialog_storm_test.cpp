@@ -2,8 +2,6 @@
 // controls: what OK stores is always something the lists offer and in range, and no GDI
 // object, window or handle is left behind.
 #include <set>
-#include <utility>
-#include <vector>
 
 #include "tests/reliability/reliability.h"
 #include "tests/ui/ui_test_support.h"
@@ -55,22 +53,6 @@ bool Offered(int list, int32_t action) {
   return offered.count(action) != 0;
 }
 
-// Wine keeps up to 64 window DCs per process for reuse and adds one (a DC and its regions)
-// each time a window that has none is drawn while no free one is left: the first opening
-// that is painted whole before its input runs adds about a hundred GDI objects, once. The
-// warm-up fills that cache with 64 windows drawn at the same time, so the count only shows
-// what stays behind.
-void FillWindowDcCache() {
-  HWND parent = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 64, 64, nullptr, nullptr, nullptr, nullptr);
-  std::vector<std::pair<HWND, HDC>> drawn;
-  for (int i = 0; i < 64; ++i) {
-    HWND child = CreateWindowW(L"STATIC", L"", WS_CHILD, i, 0, 1, 1, parent, nullptr, nullptr, nullptr);
-    drawn.emplace_back(child, GetDC(child));
-  }
-  for (const auto& window : drawn) ReleaseDC(window.first, window.second);
-  DestroyWindow(parent);
-}
-
 }  // namespace
 
 TEST_F(OptionsDialogTest, FiveHundredOpeningsWithRandomInput) {
@@ -78,10 +60,7 @@ TEST_F(OptionsDialogTest, FiveHundredOpeningsWithRandomInput) {
   int oks = 0, defaults = 0;
   auto open_and_close = [&](int defaults_answer) {
     RunDialog([&](COptionsDlg&, HWND dialog) {
-      // The dialog manager shows a dialog only once its queue is empty, so whether an
-      // opening would be drawn before its input runs depends on timing: each one is drawn.
-      ShowWindow(dialog, SW_SHOWNORMAL);
-      UpdateWindow(dialog);
+      DrawWhole(dialog);
       RandomInput(r, dialog);
       if (defaults_answer || r.Chance(5)) {
         ++defaults;
