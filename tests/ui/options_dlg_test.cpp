@@ -494,6 +494,7 @@ TEST_F(OptionsDialogTest, HundredOpeningsLeaveNoObjectsBehind) {
   std::vector<HGDIOBJ> made;
   auto open_and_close = [&](int round) {
     RunDialog([&](COptionsDlg& options, HWND dialog) {
+      DrawWhole(dialog);
       made.insert(made.end(), {options.HeaderBrush, options.TitleFont, UnderlineFont});
       SendDlgItemMessageW(dialog, IDT_WEB_LINK, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));  // hover: underlined font
       if (round % 10 == 0) {
@@ -504,6 +505,7 @@ TEST_F(OptionsDialogTest, HundredOpeningsLeaveNoObjectsBehind) {
     });
   };
   for (int round = 1; round <= 10; ++round) open_and_close(round);
+  FillWindowDcCache();
   host.PumpFor(100);  // pending paints hold update regions
   const ObjectCounts before = CountObjects();
   for (int round = 11; round <= 110; ++round) open_and_close(round);

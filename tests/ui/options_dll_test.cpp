@@ -113,6 +113,10 @@ TEST_F(OptionsDllTest, QuitWhileTheDialogIsOpenEndsItUnsavedAndKeepsTheDll) {
 
 // The atom is global to the desktop, so this program runs alone: no other process holds it.
 TEST_F(OptionsDllTest, LinkAtomLivesAsLongAsTheDll) {
+  // A process killed while it held the atom (a test that crashed or timed out) never
+  // deleted it, and the wineserver keeps it for the rest of the run.
+  for (int i = 0; i < 100 && GlobalFindAtomW(LinkPropertyName); ++i)
+    GlobalDeleteAtom(GlobalFindAtomW(LinkPropertyName));
   ASSERT_EQ(0, GlobalFindAtomW(LinkPropertyName));
   ASSERT_TRUE(plugin.Load(testing_support::PluginDllPath())) << plugin.Error();
   EXPECT_NE(0, GlobalFindAtomW(LinkPropertyName)) << "added by the DLL's static set-up";

@@ -2,11 +2,29 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 namespace ui_testing {
 
 void InitCommonControlsAsTheHostDoes() {
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
+}
+
+void DrawWhole(HWND dialog) {
+  ShowWindow(dialog, SW_SHOWNORMAL);
+  UpdateWindow(dialog);
+}
+
+void FillWindowDcCache() {
+  HWND parent = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 64, 64, nullptr, nullptr, nullptr, nullptr);
+  std::vector<std::pair<HWND, HDC>> drawn;
+  for (int i = 0; i < 64; ++i) {
+    HWND child = CreateWindowW(L"STATIC", L"", WS_CHILD, i, 0, 1, 1, parent, nullptr, nullptr, nullptr);
+    drawn.emplace_back(child, GetDC(child));
+  }
+  for (const auto& window : drawn) ReleaseDC(window.first, window.second);
+  DestroyWindow(parent);
 }
 
 ObjectCounts CountObjects() {

@@ -21,6 +21,17 @@ namespace ui_testing {
 // The host process has loaded the up-down class and the balloon tips; tests do it here.
 void InitCommonControlsAsTheHostDoes();
 
+// Shows the dialog and paints it with all its controls now. The dialog manager shows a
+// dialog only once its queue is empty, so whether an opening is drawn before a test's input
+// runs would otherwise depend on timing, and with it what Wine has made for the painting.
+void DrawWhole(HWND dialog);
+
+// Wine keeps up to 64 window DCs per process for reuse and adds one (a DC and its regions)
+// each time a window that has none is drawn while no free one is left: the first dialog
+// drawn whole adds about a hundred GDI objects, once. Counts taken after this, which fills
+// that cache, show only what stays behind.
+void FillWindowDcCache();
+
 // GDI objects, windows and kernel handles of this process (testing_support's probe).
 struct ObjectCounts {
   int gdi = 0;
