@@ -4,7 +4,6 @@
 
 #include <commctrl.h>
 
-#include "reactions/screensaver_watch.h"
 #include "ui/resource.h"
 
 using namespace ui_testing;
@@ -123,13 +122,6 @@ bool HasVisibleStyle(HWND dialog, int id) {
   return (GetWindowLongW(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-// Windows from Vista on, asked for its screen saver: not password-protected.
-BOOL WINAPI InsecureScreenSaver(UINT action, UINT, PVOID value, UINT) {
-  if (action != SPI_GETSCREENSAVESECURE) return FALSE;
-  *static_cast<BOOL*>(value) = FALSE;
-  return TRUE;
-}
-
 void SetOrRemove(testing_support::ScopedRegistryValue& value, const wchar_t* text) {
   if (text) {
     value.SetString(text);
@@ -178,14 +170,4 @@ TEST_F(OptionsDialogTest, ScreenSaverHintShowsOnlyWhereTheSaverDoesNotLock) {
     EXPECT_TRUE(HasVisibleStyle(dialog, IDT_SCREENSAVER_LINK));
     Click(dialog, IDCANCEL);
   });
-
-  // From Vista on Windows answers itself, whatever the registry holds.
-  secure.Remove();
-  no_return.Remove();
-  SystemParametersInfoCall = InsecureScreenSaver;
-  RunDialog([&](COptionsDlg&, HWND dialog) {
-    EXPECT_TRUE(HasVisibleStyle(dialog, IDT_SCREENSAVER_HINT));
-    Click(dialog, IDCANCEL);
-  });
-  SystemParametersInfoCall = SystemParametersInfoW;
 }
