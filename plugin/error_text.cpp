@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-static_assert(sizeof(LONG) == 4 && sizeof(DWORD) == 4, "the header is two 32-bit fields");
+static_assert(sizeof(LONG) == 4 && sizeof(DWORD) == 4, "the header is three 32-bit fields");
 
 ErrorText::ErrorText(DWORD error_code) {
   wchar_t* system_text = nullptr;
@@ -16,6 +16,7 @@ ErrorText::ErrorText(DWORD error_code) {
   char* block = new (std::nothrow) char[bytes];
   if (block) {
     Header* header = reinterpret_cast<Header*>(block);
+    header->references = 1;
     header->code = error_code;
     header->length = static_cast<LONG>(length);
     chars_ = reinterpret_cast<wchar_t*>(header + 1);
@@ -25,9 +26,28 @@ ErrorText::ErrorText(DWORD error_code) {
   if (system_text) LocalFree(system_text);
 }
 
-ErrorText::~ErrorText() {
-  if (chars_) delete[] reinterpret_cast<char*>(GetHeader());
+ErrorText::ErrorText(const ErrorText& other) : chars_(other.chars_) {
+  if (chars_) InterlockedIncrement(&GetHeader()->references);
 }
+
+ErrorText& ErrorText::operator=(const ErrorText& other) {
+  if (chars_ != other.chars_) {
+    if (other.chars_) InterlockedIncrement(&other.GetHeader()->references);
+    Release();
+    chars_ = other.chars_;
+  }
+  return *this;
+}
+
+ErrorText::~ErrorText() { Release(); }
 
 DWORD ErrorText::Code() const { return chars_ ? GetHeader()->code : 0; }
 LONG ErrorText::Length() const { return chars_ ? GetHeader()->length : 0; }
+LONG ErrorText::ReferenceCount() const { return chars_ ? GetHeader()->references : 0; }
+
+void ErrorText::Release() {
+  if (!chars_) return;
+  Header* header = GetHeader();
+  chars_ = nullptr;
+  if (InterlockedDecrement(&header->references) == 0) delete[] reinterpret_cast<char*>(header);
+}

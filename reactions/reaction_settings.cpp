@@ -215,7 +215,10 @@ void AdoptIniPath(wchar_t* path) {
 }
 
 void InitFromHost(HWND host) {
+  // The worker is made from these copies; the hook reads the ids where init obtained them.
   Controller.HostWindow = host;
+  Controller.HostSelector = HostScreenSaverSelector;
+  Controller.RegisteredMessage = RegisteredScreenSaverMessage;
 
   // The wide path first: the ANSI copy turns every character outside the code page into
   // '?' and then names a file that cannot exist.

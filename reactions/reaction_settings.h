@@ -78,7 +78,7 @@ constexpr wchar_t SettingsSection[] = L"gen_corvane";
 // the next init replaces it or the module unloads. Null changes nothing.
 void AdoptIniPath(wchar_t* path);
 
-// At init: hands the host window to the controller, asks the host for its INI path (the
+// At init: hands the host window and the screen saver ids to the controller, asks the host for its INI path (the
 // wide one where the host has it, else the ANSI copy), loads the live settings from it and
 // starts the screen saver watch.
 void InitFromHost(HWND host);

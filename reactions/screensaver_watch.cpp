@@ -85,18 +85,18 @@ bool ObtainScreenSaverMessage(HWND host) {
 
 void StartOrResumeWatch() {
   if (!Controller.Settings.lock_on_screensaver) return;
-  if (HostScreenSaverSelector == 0 && RegisteredScreenSaverMessage == 0) return;
+  if (Controller.HostSelector == 0 && Controller.RegisteredMessage == 0) return;
   // A worker from an earlier life of the module (freed without quit, then loaded and
   // started again) still posts to the old window: make a new one for this host.
   if (Controller.Worker &&
-      !Controller.Worker->PostsTo(Controller.HostWindow, HostScreenSaverSelector, RegisteredScreenSaverMessage)) {
+      !Controller.Worker->PostsTo(Controller.HostWindow, Controller.HostSelector, Controller.RegisteredMessage)) {
     StopWatch();
   }
   if (!Controller.Worker) {
     // Owned by the controller; StopWatch stops, waits for and deletes it (a worker left
     // over at unload is deleted by the controller's destructor).
     CPollingThread* worker =
-        new (std::nothrow) CPollingThread(Controller.HostWindow, HostScreenSaverSelector, RegisteredScreenSaverMessage);
+        new (std::nothrow) CPollingThread(Controller.HostWindow, Controller.HostSelector, Controller.RegisteredMessage);
     if (!worker) return;
     if (!worker->Create()) {
       // No thread was started, so there is nothing to stop: stay in None, and the next

@@ -13,6 +13,8 @@ SessionController::SessionController()
       GracePeriodSeconds(0),
       PendingAction(0),
       HostWindow(nullptr),
+      HostSelector(0),
+      RegisteredMessage(0),
       IniPathBuffer(nullptr) {}
 
 SessionController::~SessionController() {

@@ -27,6 +27,8 @@ struct SessionController {
   int32_t GracePeriodSeconds;    // the least delay for that reaction
   int32_t PendingAction;         // an ActionCode, run when the armed timer expires
   HWND HostWindow;               // handed to the worker when it is created
+  int32_t HostSelector;          // the host screen saver selector, or 0, as init took it over
+  UINT RegisteredMessage;        // the registered screen saver message, or 0, likewise
   wchar_t* IniPathBuffer;        // owns the live settings' ini_path (AdoptIniPath)
 };
 

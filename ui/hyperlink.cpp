@@ -144,7 +144,11 @@ LRESULT CALLBACK CHyperLink::LinkWndProc(HWND window, UINT message, WPARAM wPara
     case WM_DESTROY:
       return link->OnDestroy(window, wParam, lParam);
     case WM_SETFOCUS:
+      link->OnHighlight();
+      DrawLinkFocusRect(window);
+      return 0;
     case WM_KILLFOCUS:
+      link->OnUnhighlight();
       DrawLinkFocusRect(window);
       return 0;
     case WM_SETCURSOR:
@@ -185,6 +189,7 @@ void CHyperLink::OnMouseMove(HWND control, LPARAM lParam) {
     Hovering = true;
     if (UnderlineFont) SetControlFont(control, UnderlineFont);
     InvalidateRect(control, nullptr, FALSE);
+    OnHighlight();
     SetCapture(control);
     return;
   }
@@ -201,6 +206,7 @@ void CHyperLink::OnMouseMove(HWND control, LPARAM lParam) {
 
 void CHyperLink::OnCaptureChanged(HWND control) {
   Hovering = false;
+  OnUnhighlight();
   SetControlFont(control, NormalFont);
   InvalidateRect(control, nullptr, FALSE);
 }

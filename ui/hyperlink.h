@@ -8,13 +8,17 @@
 
 #include <windows.h>
 
-// Final: nothing derives from it, and the destructor is not virtual.
-class CHyperLink final {
+class CHyperLink {
  public:
   CHyperLink();
-  ~CHyperLink();
+  virtual ~CHyperLink();
   CHyperLink(const CHyperLink&) = delete;
   CHyperLink& operator=(const CHyperLink&) = delete;
+
+  // Called when the link gains the focus or a hover starts, and when it loses the focus
+  // or the hover ends; the calls of the two may nest.
+  virtual void OnHighlight() {}
+  virtual void OnUnhighlight() {}
 
   // Keep heap copies of the texts; false (and the field null) when no copy could be made.
   bool SetTarget(const wchar_t* target);

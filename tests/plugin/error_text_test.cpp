@@ -10,10 +10,11 @@ TEST(ErrorText, HoldsTheSystemsTextBehindItsHeader) {
   ASSERT_NE(L'\0', expected[0]);
   EXPECT_STREQ(expected, text.Text());
 
-  // The block: code and length lie directly before the characters.
-  const LONG* header = reinterpret_cast<const LONG*>(text.Text()) - 2;
-  EXPECT_EQ(static_cast<LONG>(ERROR_ACCESS_DENIED), header[0]);
-  EXPECT_EQ(static_cast<LONG>(wcslen(expected)), header[1]);
+  // The block: count, code and length lie directly before the characters.
+  const LONG* header = reinterpret_cast<const LONG*>(text.Text()) - 3;
+  EXPECT_EQ(1, header[0]);
+  EXPECT_EQ(static_cast<LONG>(ERROR_ACCESS_DENIED), header[1]);
+  EXPECT_EQ(static_cast<LONG>(wcslen(expected)), header[2]);
 }
 
 TEST(ErrorText, CodeWithoutTextGivesAnEmptyText) {
@@ -21,4 +22,19 @@ TEST(ErrorText, CodeWithoutTextGivesAnEmptyText) {
   EXPECT_STREQ(L"", text.Text());
   EXPECT_EQ(0, text.Length());
   EXPECT_EQ(0x2000BEEFu, text.Code());
+}
+
+TEST(ErrorText, CopiesShareOneCountedBlock) {
+  ErrorText first(ERROR_FILE_NOT_FOUND);
+  {
+    ErrorText second(first);
+    ErrorText third(ERROR_ACCESS_DENIED);
+    third = first;
+    EXPECT_EQ(first.Text(), second.Text());
+    EXPECT_EQ(first.Text(), third.Text());
+    EXPECT_EQ(3, first.ReferenceCount());
+    third = third;  // self-assignment keeps the count
+    EXPECT_EQ(3, first.ReferenceCount());
+  }
+  EXPECT_EQ(1, first.ReferenceCount());
 }

@@ -51,6 +51,7 @@ TEST_F(InitFromHostTest, ConvertsTheAnsiPathOnceAndLoadsFromIt) {
   ASSERT_TRUE(WriteFileBytes(ini, StoredSettings));
   host.SetIniPath(ToAnsi(ini));
   host.SetOldHost(true);  // no wide path: the ANSI copy is all there is
+  HostScreenSaverSelector = 65537;
 
   InitFromHost(host.Window());
 
@@ -61,6 +62,8 @@ TEST_F(InitFromHostTest, ConvertsTheAnsiPathOnceAndLoadsFromIt) {
   EXPECT_EQ(9, Controller.Settings.unlock.delay);
   EXPECT_EQ(1u, host.CountQueries(standin::proto::QueryIniPath));
   EXPECT_EQ(host.Window(), Controller.HostWindow);
+  EXPECT_EQ(65537, Controller.HostSelector);
+  EXPECT_EQ(0u, Controller.RegisteredMessage);
 }
 
 // A null answer, an empty path or no memory for the copy: the settings stay unbound and

@@ -76,18 +76,18 @@ class WatchTest : public HostTest {
     HostTest::TearDown();
   }
 
-  // The ids as ObtainScreenSaverMessage would leave them.
+  // The ids as ObtainScreenSaverMessage and InitFromHost would leave them.
   void UseSelector(LPARAM selector) {
-    HostScreenSaverSelector = static_cast<int32_t>(selector);
-    RegisteredScreenSaverMessage = 0;
+    HostScreenSaverSelector = Controller.HostSelector = static_cast<int32_t>(selector);
+    RegisteredScreenSaverMessage = Controller.RegisteredMessage = 0;
   }
   void UseRegisteredMessage() {
-    HostScreenSaverSelector = 0;
-    RegisteredScreenSaverMessage = RegisterWindowMessageW(ScreenSaverMessageName);
+    HostScreenSaverSelector = Controller.HostSelector = 0;
+    RegisteredScreenSaverMessage = Controller.RegisteredMessage = RegisterWindowMessageW(ScreenSaverMessageName);
   }
   static bool IsScreenSaverMessage(UINT message, LPARAM lParam) {
-    if (HostScreenSaverSelector != 0) return message == WM_USER && lParam == HostScreenSaverSelector;
-    return RegisteredScreenSaverMessage != 0 && message == RegisteredScreenSaverMessage;
+    if (Controller.HostSelector != 0) return message == WM_USER && lParam == Controller.HostSelector;
+    return Controller.RegisteredMessage != 0 && message == Controller.RegisteredMessage;
   }
 
   // The worker's posts that reached the host, whoever handled them.
@@ -183,7 +183,7 @@ TEST_F(WatchTest, WithoutASelectorTheWorkerPostsTheRegisteredMessage) {
   ASSERT_TRUE(Polls());
   const HostEvent& post = host.Events().back();
   EXPECT_EQ(HostEvent::Kind::Registered, post.kind);
-  EXPECT_EQ(RegisteredScreenSaverMessage, post.message);
+  EXPECT_EQ(Controller.RegisteredMessage, post.message);
   EXPECT_EQ(0u, post.wParam);
   EXPECT_EQ(0, post.lParam);
 }
@@ -270,7 +270,7 @@ TEST_F(WatchTest, WorkerMadeForAnotherWindowIsReplaced) {
   Controller.HostWindow = host.Window();  // a later init in another host
   StartOrResumeWatch();
   ASSERT_NE(nullptr, Controller.Worker);
-  EXPECT_TRUE(Controller.Worker->PostsTo(host.Window(), HostScreenSaverSelector, 0));
+  EXPECT_TRUE(Controller.Worker->PostsTo(host.Window(), Controller.HostSelector, 0));
   ScreenSaver::Set(true);
   EXPECT_TRUE(Polls());
 }

@@ -47,6 +47,14 @@ struct StaticRecorder {
 std::vector<UINT> StaticRecorder::seen;
 WNDPROC StaticRecorder::static_proc = nullptr;
 
+class CountingLink : public CHyperLink {
+ public:
+  void OnHighlight() override { ++highlights; }
+  void OnUnhighlight() override { ++unhighlights; }
+  int highlights = 0;
+  int unhighlights = 0;
+};
+
 class LinkTest : public HostTest {
  protected:
   void SetUp() override {
@@ -163,7 +171,7 @@ TEST_F(LinkTest, ColourFollowsVisitedUnlessKeptUnvisited) {
 }
 
 TEST_F(LinkTest, HoverUnderlinesUntilTheMouseLeaves) {
-  CHyperLink link;
+  CountingLink link;
   HWND control = MakeStatic(1, font, true);
   ASSERT_TRUE(link.Attach(control, L"x"));
   RECT client;
@@ -173,8 +181,9 @@ TEST_F(LinkTest, HoverUnderlinesUntilTheMouseLeaves) {
   EXPECT_TRUE(link.Hovering);
   EXPECT_EQ(control, GetCapture());
   EXPECT_EQ(UnderlineFont, FontOf(control));
+  EXPECT_EQ(1, link.highlights);
   SendMessageW(control, WM_MOUSEMOVE, 0, MAKELPARAM(client.right - 1, client.bottom - 1));
-  EXPECT_TRUE(link.Hovering) << "moves inside keep the hover";
+  EXPECT_EQ(1, link.highlights) << "moves inside after the start do nothing more";
   EXPECT_EQ(control, GetCapture());
 
   // Outside on each side, the left and top ones reading as large unsigned values.
@@ -188,6 +197,8 @@ TEST_F(LinkTest, HoverUnderlinesUntilTheMouseLeaves) {
     EXPECT_EQ(nullptr, GetCapture());
     EXPECT_EQ(font, FontOf(control));
   }
+  EXPECT_EQ(4, link.highlights);
+  EXPECT_EQ(4, link.unhighlights);
 
   // Any other loss of the capture ends the hover the same way.
   SendMessageW(control, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
@@ -198,18 +209,17 @@ TEST_F(LinkTest, HoverUnderlinesUntilTheMouseLeaves) {
   EXPECT_FALSE(StaticRecorder::Saw(WM_MOUSEMOVE)) << "mouse moves never reach the static control";
 }
 
-TEST_F(LinkTest, FocusAndHoverAreIndependent) {
-  CHyperLink link;
+TEST_F(LinkTest, FocusAndHoverHighlightsNest) {
+  CountingLink link;
   HWND control = MakeStatic(1, font, true);
   ASSERT_TRUE(link.Attach(control, L"x"));
   SendMessageW(control, WM_SETFOCUS, 0, 0);
   SendMessageW(control, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-  SendMessageW(control, WM_KILLFOCUS, 0, 0);
-  EXPECT_TRUE(link.Hovering) << "losing the focus leaves the hover";
-  EXPECT_EQ(UnderlineFont, FontOf(control));
+  EXPECT_EQ(2, link.highlights);
   ReleaseCapture();
-  EXPECT_FALSE(link.Hovering);
-  EXPECT_EQ(font, FontOf(control));
+  EXPECT_EQ(1, link.unhighlights);
+  SendMessageW(control, WM_KILLFOCUS, 0, 0);
+  EXPECT_EQ(2, link.unhighlights);
   EXPECT_FALSE(StaticRecorder::Saw(WM_SETFOCUS));
   EXPECT_FALSE(StaticRecorder::Saw(WM_KILLFOCUS));
 }
