@@ -42,6 +42,15 @@ class OptionsDllTest : public HostTest {
     ini = folder.File(L"winamp.ini");
     host.SetIniPath(testing_support::ToAnsi(ini));
   }
+  // config as the host calls it; a dialog still open after 10 s is ended and fails the test.
+  void ConfigEndedWithin10s(const char* left_open) {
+    const UINT_PTR guard = host.After(10000, [left_open] {
+      ADD_FAILURE() << left_open;
+      if (HWND dialog = FindDialogs().found) EndDialog(dialog, 2);
+    });
+    plugin.Config();
+    KillTimer(host.Window(), guard);
+  }
   testing_support::TempFolder folder;
   std::wstring ini;
   PluginLoader plugin;
@@ -69,12 +78,7 @@ TEST_F(OptionsDllTest, ConfigRunsOneDialogAndOkSavesWhatWasChosen) {
     SetDlgItemInt(dialog, IDE_LOCK_DELAY, 12, FALSE);
     SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
   });
-  const UINT_PTR guard = host.After(10000, [] {
-    ADD_FAILURE() << "the options dialog was left open";
-    if (HWND dialog = FindDialogs().found) EndDialog(dialog, 2);
-  });
-  plugin.Config();
-  KillTimer(host.Window(), guard);
+  ConfigEndedWithin10s("the options dialog was left open");
   EXPECT_EQ(0, FindDialogs().count);
   EXPECT_EQ(2u, GetPrivateProfileIntW(L"gen_corvane", L"lock_action", 0, ini.c_str()));
   EXPECT_EQ(12u, GetPrivateProfileIntW(L"gen_corvane", L"lock_delay", 0, ini.c_str()));
@@ -97,12 +101,7 @@ TEST_F(OptionsDllTest, QuitWhileTheDialogIsOpenEndsItUnsavedAndKeepsTheDll) {
     plugin.Quit();
     threads_after_quit = reliability::ThreadCount();
   });
-  const UINT_PTR guard = host.After(10000, [] {
-    ADD_FAILURE() << "quit left the options dialog open";
-    if (HWND dialog = FindDialogs().found) EndDialog(dialog, 2);
-  });
-  plugin.Config();
-  KillTimer(host.Window(), guard);
+  ConfigEndedWithin10s("quit left the options dialog open");
   EXPECT_EQ(0, FindDialogs().count);
   EXPECT_FALSE(testing_support::FileExists(ini)) << "nothing was saved";
   EXPECT_EQ(threads_after_quit, reliability::ThreadCount()) << "no watch started after quit";
