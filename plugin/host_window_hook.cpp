@@ -2,8 +2,8 @@
 
 #include <wtsapi32.h>
 
-#include "plugin/host_api.h"
-#include "plugin/plugin_header.h"
+#include "host/host_api.h"
+#include "host/plugin_header.h"
 #include "plugin/plugin_entry.h"
 #include "reactions/action_engine.h"
 #include "reactions/screensaver_watch.h"

@@ -4,9 +4,9 @@
 
 #include <new>
 
-#include "plugin/error_text.h"
+#include "support/error_text.h"
 #include "plugin/host_window_hook.h"
-#include "plugin/plugin_header.h"
+#include "host/plugin_header.h"
 #include "reactions/reaction_settings.h"
 #include "reactions/screensaver_watch.h"
 #include "reactions/session_controller.h"

@@ -1,6 +1,6 @@
 #include "reactions/action_engine.h"
 
-#include "plugin/host_api.h"
+#include "host/host_api.h"
 #include "reactions/session_controller.h"
 
 namespace {

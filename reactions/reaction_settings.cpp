@@ -6,7 +6,7 @@
 #include <cwchar>
 #include <new>
 
-#include "plugin/host_api.h"
+#include "host/host_api.h"
 #include "reactions/screensaver_watch.h"
 #include "reactions/session_controller.h"
 

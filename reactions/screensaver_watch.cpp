@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "plugin/host_api.h"
+#include "host/host_api.h"
 #include "reactions/action_engine.h"
 #include "reactions/polling_thread.h"
 #include "reactions/session_controller.h"

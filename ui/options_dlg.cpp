@@ -6,8 +6,8 @@
 #include <initializer_list>
 #include <new>
 
-#include "plugin/error_text.h"
-#include "plugin/host_api.h"
+#include "support/error_text.h"
+#include "host/host_api.h"
 #include "reactions/screensaver_watch.h"
 #include "ui/resource.h"
 

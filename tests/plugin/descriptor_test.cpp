@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "plugin/plugin_header.h"
+#include "host/plugin_header.h"
 #include "quillary_version.h"
 #include "tests/common/test_support.h"
 

@@ -5,7 +5,7 @@
 #include <commctrl.h>
 #include <wtsapi32.h>
 
-#include "plugin/host_api.h"
+#include "host/host_api.h"
 #include "tests/reliability/reliability.h"
 
 using standin::HostEvent;

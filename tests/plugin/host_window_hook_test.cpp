@@ -2,8 +2,8 @@
 // and that everything that is not the plug-in's reaches the host unchanged.
 #include "plugin/host_window_hook.h"
 
-#include "plugin/host_api.h"
-#include "plugin/plugin_header.h"
+#include "host/host_api.h"
+#include "host/plugin_header.h"
 #include "reactions/screensaver_watch.h"
 #include "reactions/session_controller.h"
 #include "tests/common/test_support.h"

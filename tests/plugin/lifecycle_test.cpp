@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <new>
 
-#include "plugin/host_api.h"
+#include "host/host_api.h"
 #include "plugin/host_window_hook.h"
 #include "plugin/plugin_entry.h"
-#include "plugin/plugin_header.h"
+#include "host/plugin_header.h"
 #include "reactions/polling_thread.h"
 #include "reactions/session_controller.h"
 #include "tests/common/test_support.h"

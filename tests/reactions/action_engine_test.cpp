@@ -1,7 +1,7 @@
 // The action engine against the stand-in host: commands it posts for each playing state,
 // what it remembers, and its reaction timers, which are real window timers on the host.
 #include "reactions/action_engine.h"
-#include "plugin/host_api.h"
+#include "host/host_api.h"
 #include "reactions/session_controller.h"
 #include "tests/common/test_support.h"
 

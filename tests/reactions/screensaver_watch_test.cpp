@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/host_api.h"
+#include "host/host_api.h"
 #include "reactions/action_engine.h"
 #include "reactions/polling_thread.h"
 #include "reactions/session_controller.h"

@@ -5,10 +5,10 @@
 #include <set>
 #include <vector>
 
-#include "plugin/host_api.h"
+#include "host/host_api.h"
 #include "plugin/host_window_hook.h"
 #include "plugin/plugin_entry.h"
-#include "plugin/plugin_header.h"
+#include "host/plugin_header.h"
 #include "reactions/action_engine.h"
 #include "reactions/screensaver_watch.h"
 #include "reactions/session_controller.h"

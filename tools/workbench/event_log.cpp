@@ -8,7 +8,7 @@
 #include <cwchar>
 
 // The plug-in's own timer ids: the log names them when they fire on the host window.
-#include "plugin/host_api.h"
+#include "host/host_api.h"
 
 namespace workbench {
 

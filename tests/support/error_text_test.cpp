@@ -1,4 +1,4 @@
-#include "plugin/error_text.h"
+#include "support/error_text.h"
 
 #include "tests/common/test_support.h"
 

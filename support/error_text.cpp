@@ -1,4 +1,4 @@
-#include "plugin/error_text.h"
+#include "support/error_text.h"
 
 #include <cstring>
 #include <new>
