@@ -11,6 +11,7 @@
 #include "reactions/screensaver_watch.h"
 #include "reactions/session_controller.h"
 #include "ui/base_dlg.h"
+#include "ui/modal_ui.h"
 #include "ui/options_dlg.h"
 #include "ui/resource.h"
 
@@ -28,8 +29,9 @@ COptionsDlg* OpenOptionsDialog = nullptr;
 
 namespace {
 
-// Set by a quit that came while config ran the dialog: config then leaves the watch alone.
-bool QuitDuringConfig = false;
+// From init to quit. The host can quit us under a box or the dialog, so what runs on after
+// one returns asks first.
+bool Started = false;
 
 }  // namespace
 
@@ -38,16 +40,20 @@ extern "C" __declspec(dllexport) GeneralPurposePluginHeader* __cdecl winampGetGe
 }
 
 extern "C" __declspec(dllexport) int __cdecl winampUninstallPlugin(HINSTANCE, HWND parent, int) {
-  // The dialog's modal loop is still on the stack: an unload now would return into freed code.
-  if (OpenOptionsDialog) return 0;
+  // A modal loop of ours is on the stack (the dialog, a box, also this export's own
+  // question): an unload now would return into freed code.
+  if (ModalUiDepth > 0) return 0;
   const ReactionSettings& settings = Controller.Settings;
   if (settings.IniHoldsSection()) {
     wchar_t question[100] = {};
     wchar_t caption[100] = {};
     LoadStringW(PluginHeader.hDllInstance, IDS_UNINSTALL_QUESTION, question, 100);
     LoadStringW(PluginHeader.hDllInstance, IDS_PLUGIN_NAME, caption, 100);
-    if (MessageBoxW(parent, question, caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
-      settings.RemoveFromIni();
+    ModalUiScope asking;
+    if (MessageBoxW(parent, question, caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES &&
+        !settings.RemoveFromIni()) {
+      // The user asked for them to go: say that they stayed, as a failed save does.
+      ReportFailedIniWrite(parent, PluginHeader.hDllInstance, IDS_REMOVE_FAILED, settings.ini_path, GetLastError());
     }
   }
   // quit takes everything of ours off the host window, so the unload that follows is safe.
@@ -58,6 +64,7 @@ void ReportStartupError(HWND host, DWORD error) {
   wchar_t caption[100] = {};
   LoadStringW(PluginHeader.hDllInstance, IDS_PLUGIN_NAME, caption, 100);
   ErrorText text(error);
+  ModalUiScope up;
   MessageBoxW(host, text.Text(), caption, MB_OK);
 }
 
@@ -69,7 +76,13 @@ void PinModule() {
 
 int __cdecl PluginInit() {
   HWND host = PluginHeader.hwndParent;
-  if (RegisterAndSubclass(host) == HookResult::Failed) ReportStartupError(host, GetLastError());
+  Started = true;
+  if (RegisterAndSubclass(host) == HookResult::Failed) {
+    ReportStartupError(host, GetLastError());
+    // The player's preferences can remove us under the box: a watch started for a host
+    // that has quit us would never be stopped.
+    if (!Started) return 0;
+  }
   ObtainScreenSaverMessage(host);
   InitFromHost(host);
   return 0;
@@ -87,23 +100,24 @@ void __cdecl PluginConfig() {
   COptionsDlg* dialog = new (std::nothrow) COptionsDlg(&Controller.Settings, PluginHeader.hDllInstance);
   if (!dialog) return;
   OpenOptionsDialog = dialog;
-  QuitDuringConfig = false;
-  // A dialog that cannot be made returns at once (-1), and is no longer open either way.
-  RunOptionsDialog(PluginHeader.hDllInstance, PluginHeader.hwndParent, dialog);
+  {
+    ModalUiScope running;
+    // A dialog that cannot be made returns at once (-1), and is no longer open either way.
+    RunOptionsDialog(PluginHeader.hDllInstance, PluginHeader.hwndParent, dialog);
+  }
   OpenOptionsDialog = nullptr;
   delete dialog;
-  if (!QuitDuringConfig) UpdateWatchAfterConfig();
+  // After a quit meanwhile the watch stays stopped.
+  if (Started) UpdateWatchAfterConfig();
 }
 
 void __cdecl PluginQuit() {
-  if (OpenOptionsDialog) {
-    // The player can quit from inside our modal loop (log-off, its tray icon, its
-    // preferences): end the dialog unsaved, and stay mapped, since the dialog's and the
-    // links' procedures are still on the stack below this call.
-    if (OpenOptionsDialog->Window) EndDialog(OpenOptionsDialog->Window, IDCANCEL);
-    QuitDuringConfig = true;
-    PinModule();
-  }
+  Started = false;
+  // The player can quit from inside a modal loop of ours (log-off, its tray icon, its
+  // preferences): end the dialog unsaved, and stay mapped, since our code is still on the
+  // stack below this call and the player may free the DLL next.
+  if (OpenOptionsDialog && OpenOptionsDialog->Window) EndDialog(OpenOptionsDialog->Window, IDCANCEL);
+  if (ModalUiDepth > 0) PinModule();
   ReleaseHostWindow(PluginHeader.hwndParent);
   StopWatch();
 }

@@ -6,9 +6,9 @@
 #include <initializer_list>
 #include <new>
 
-#include "support/error_text.h"
 #include "host/host_api.h"
 #include "reactions/screensaver_watch.h"
+#include "ui/modal_ui.h"
 #include "ui/resource.h"
 
 namespace {
@@ -109,22 +109,6 @@ int StartOfLastLine(HDC dc, const wchar_t* text, int length, int width, UINT fla
   return start;
 }
 
-// A fresh copy of the parts, one after the other; null without memory.
-wchar_t* Joined(std::initializer_list<const wchar_t*> parts) {
-  size_t length = 1;
-  for (const wchar_t* part : parts) length += wcslen(part);
-  wchar_t* text = new (std::nothrow) wchar_t[length];
-  if (!text) return nullptr;
-  wchar_t* end = text;
-  for (const wchar_t* part : parts) {
-    const size_t n = wcslen(part);
-    wmemcpy(end, part, n);
-    end += n;
-  }
-  *end = L'\0';
-  return text;
-}
-
 void PlaceOverForeground(HWND box) {
   HWND front = GetForegroundWindow();
   RECT over, own;
@@ -155,6 +139,7 @@ HHOOK MessageBoxHook = nullptr;
 int ShowCenteredMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption) {
   // Removed by the hook itself at the box's activation, or below if no box was activated.
   MessageBoxHook = SetWindowsHookExW(WH_CBT, CenterMessageBoxHook, nullptr, GetCurrentThreadId());
+  ModalUiScope up;
   const int answer = MessageBoxW(owner, text, caption, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
   if (MessageBoxHook) {
     UnhookWindowsHookEx(MessageBoxHook);
@@ -462,26 +447,8 @@ void COptionsDlg::StoreControls() {
   const DWORD error = saved ? ERROR_SUCCESS : GetLastError();
   // The new values hold all the same, until the player exits.
   *LiveSettings = WorkingCopy;
-  if (!saved) ReportFailedSave(error);
-}
-
-// One box before the dialog closes: the user must not take lost settings for saved ones.
-void COptionsDlg::ReportFailedSave(DWORD error) const {
-  wchar_t caption[100];
-  wchar_t headline[100];
-  LoadText(IDS_PLUGIN_NAME, caption);
-  LoadText(IDS_SAVE_FAILED, headline);
-  wchar_t* text = nullptr;
-  if (!WorkingCopy.ini_path) {
-    wchar_t reason[100];
-    LoadText(IDS_SAVE_NO_PATH, reason);
-    text = Joined({headline, L"\n", reason});
-  } else {
-    ErrorText system_text(error);
-    text = Joined({headline, L"\n", WorkingCopy.ini_path, L"\n\n", system_text.Text()});
-  }
-  MessageBoxW(Window, text ? text : headline, caption, MB_OK | MB_ICONWARNING);
-  delete[] text;
+  // One box before the dialog closes: the user must not take lost settings for saved ones.
+  if (!saved) ReportFailedIniWrite(Window, ModuleInstance, IDS_SAVE_FAILED, WorkingCopy.ini_path, error);
 }
 
 void COptionsDlg::OnCommand(WPARAM wParam, LPARAM) {

@@ -53,7 +53,6 @@ class COptionsDlg final : public CBaseDlg {
   void LayOutScreenSaverHint(bool shown);
   RECT LinkPlaceAfterHint() const;
   void StoreControls();
-  void ReportFailedSave(DWORD error) const;
   void ClampDelayField(int field_id);
   void CheckDelayField(int field_id);
   // A string of the module's table; empty when it cannot be loaded.

@@ -18,6 +18,7 @@
 #define IDS_SAVE_FAILED 116
 #define IDS_SAVE_NO_PATH 117
 #define IDS_UNINSTALL_QUESTION 118
+#define IDS_REMOVE_FAILED 119
 
 // The options dialog.
 #define IDD_OPTIONS 102

@@ -259,10 +259,10 @@ TEST_F(OptionsDialogTest, FailedSaveIsReportedOnceAndTheNewValuesHoldAllTheSame)
   wchar_t reason[512] = {};
   FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_PATH_NOT_FOUND, 0x400,
                  reason, 512, nullptr);
-  const std::wstring headline = L"Quillary|Die Einstellungen konnten nicht gespeichert werden.\n";
+  const std::wstring headline = L"Quillary|Die Einstellungen konnten nicht gespeichert werden.\r\n";
   const std::wstring gone = folder.File(L"gone\\winamp.ini");
   const std::pair<const wchar_t*, std::wstring> cases[] = {
-      {gone.c_str(), headline + gone + L"\n\n" + reason},
+      {gone.c_str(), headline + gone + L"\r\n\r\n" + reason},
       {nullptr, headline + L"Winamp hat dem Plug-in keine Konfigurationsdatei genannt."},
       {ini.c_str(), L""},
   };

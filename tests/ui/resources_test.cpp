@@ -25,6 +25,7 @@ TEST(StringTable, HoldsTheGermanTexts) {
       {116, L"Die Einstellungen konnten nicht gespeichert werden."},
       {117, L"Winamp hat dem Plug-in keine Konfigurationsdatei genannt."},
       {118, L"Sollen die Einstellungen von Quillary auch aus der Konfigurationsdatei von Winamp entfernt werden?"},
+      {119, L"Die Einstellungen konnten nicht aus der Konfigurationsdatei von Winamp entfernt werden."},
   };
   for (const auto& e : expected) {
     wchar_t buffer[100] = {};
