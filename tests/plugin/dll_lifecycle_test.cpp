@@ -5,8 +5,11 @@
 #include <commctrl.h>
 #include <wtsapi32.h>
 
+#include <functional>
+
 #include "host/host_api.h"
 #include "tests/reliability/reliability.h"
+#include "ui/resource.h"
 
 using standin::HostEvent;
 using standin::PluginLoader;
@@ -345,4 +348,165 @@ TEST_F(DllTest, UninstallExportAsksOnlyWhenItMayAndThereIsSomethingToRemove) {
   EXPECT_EQ(1, CallUninstall()) << "after quit";
   EXPECT_EQ(2u, BoxAnswerer::boxes.size()) << "asked after init, while the section was there";
   plugin.Unload();
+}
+
+namespace {
+
+// The session services' answer to the plug-in's registration, as the test sets it.
+DWORD RegistrationError = ERROR_ACCESS_DENIED;
+BOOL WINAPI RefuseRegistration(HWND, DWORD) {
+  SetLastError(RegistrationError);
+  return FALSE;
+}
+
+// A message box of ours on this thread (caption "Quillary"), or null; its caption and text.
+struct BoxSearch {
+  HWND found;
+  std::wstring shown;
+};
+BOOL CALLBACK FindBoxOfOurs(HWND window, LPARAM data) {
+  wchar_t caption[64] = {}, text[1024] = {};
+  GetWindowTextW(window, caption, 64);
+  if (!IsWindowVisible(window) || wcscmp(caption, L"Quillary") != 0 || !GetDlgItem(window, 0xFFFF)) return TRUE;
+  GetDlgItemTextW(window, 0xFFFF, text, 1024);
+  *reinterpret_cast<BoxSearch*>(data) = {window, std::wstring(caption) + L"|" + text};
+  return FALSE;
+}
+HWND BoxOfOurs(std::wstring* shown = nullptr) {
+  BoxSearch search = {nullptr, L""};
+  EnumThreadWindows(GetCurrentThreadId(), FindBoxOfOurs, reinterpret_cast<LPARAM>(&search));
+  if (shown) *shown = search.shown;
+  return search.found;
+}
+
+}  // namespace
+
+// The player's preferences stay usable under a box of ours. These tests do there what the
+// player does: ask the export while the box is up, and remove the plug-in under it.
+class BoxDllTest : public DllTest {
+ protected:
+  // Once a new box of ours is up (found from the host's timer, so inside the box's own
+  // modal loop), runs `under` and then presses `button`.
+  void UnderNextBox(int button, std::function<void()> under) {
+    host.After(10, [this, button, under] {
+      HWND box = BoxOfOurs(&shown);
+      if (!box || box == handled) return UnderNextBox(button, under);
+      handled = box;
+      under();
+      PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+    });
+  }
+  // The export's answer; a question it should not have asked is answered No and noted.
+  void AskToRemove() {
+    BoxAnswerer no(IDNO);
+    answers.push_back(CallUninstall());
+    asked += BoxAnswerer::boxes.size();
+  }
+  void QuitAndFree() {
+    plugin.Quit();
+    plugin.Unload();
+  }
+
+  std::vector<int> answers;
+  size_t asked = 0;
+  std::wstring shown;
+  HWND handled = nullptr;
+};
+
+// Removed under init's error box: the export declines, and after quit and FreeLibrary the box
+// returns into code that is still mapped. Init then starts nothing for the host that quit it.
+TEST_F(BoxDllTest, RemovalUnderTheStartupErrorBoxKeepsTheDllAndInitStopsThere) {
+  const LONG own = HostProcedure();
+  const DWORD threads = reliability::ThreadCount();
+  ASSERT_TRUE(plugin.Load(PluginDllPath())) << plugin.Error();
+  ASSERT_NE(nullptr, plugin.ReplaceImport("wtsapi32.dll", "WTSRegisterSessionNotification",
+                                          reinterpret_cast<void*>(RefuseRegistration)));
+  UnderNextBox(IDOK, [this] {
+    AskToRemove();
+    host.ClearRecords();
+    QuitAndFree();
+  });
+  EXPECT_EQ(0, plugin.Init(host.Window()));
+  EXPECT_EQ(std::vector<int>{0}, answers);
+  EXPECT_EQ(0u, asked);
+  EXPECT_TRUE(DllMapped());
+  EXPECT_EQ(threads, reliability::ThreadCount()) << "no screen saver watch after quit";
+  EXPECT_EQ(0u, host.CountEvents(HostEvent::Kind::Query)) << "no settings read after quit";
+  EXPECT_EQ(own, HostProcedure());
+  ExpectHostStillWorks();
+}
+
+// The retry timer's error box, the Defaults question and the failed-save box decline the
+// removal as the open dialog does. The retry timer's box shows from inside the host window's
+// procedure: quit and FreeLibrary under it keep the DLL.
+TEST_F(BoxDllTest, EveryBoxOfOursDeclinesRemovalAndTheRetryBoxOutlivesQuitAndFree) {
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
+  InitCommonControlsEx(&controls);
+  host.SetIniPath(ToAnsi(folder.File(L"gone\\winamp.ini")));  // OK fails to save there
+  const LONG own = HostProcedure();
+  RegistrationError = RPC_S_INVALID_BINDING;  // the session services are not up yet
+  ASSERT_TRUE(plugin.Load(PluginDllPath())) << plugin.Error();
+  ASSERT_NE(nullptr, plugin.ReplaceImport("wtsapi32.dll", "WTSRegisterSessionNotification",
+                                          reinterpret_cast<void*>(RefuseRegistration)));
+  ASSERT_EQ(0, plugin.Init(host.Window()));
+  host.After(1, [this] {
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindOptionsDialog, reinterpret_cast<LPARAM>(&dialog));
+    ASSERT_NE(nullptr, dialog);
+    UnderNextBox(IDNO, [this] { AskToRemove(); });
+    SendMessageW(GetDlgItem(dialog, IDB_DEFAULTS), BM_CLICK, 0, 0);
+    UnderNextBox(IDOK, [this] { AskToRemove(); });
+    SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+  });
+  plugin.Config();
+  EXPECT_EQ((std::vector<int>{0, 0}), answers) << "the Defaults question, the failed-save box";
+
+  RegistrationError = ERROR_ACCESS_DENIED;  // the next retry gives up with the box
+  bool removed = false;
+  UnderNextBox(IDOK, [&] {
+    AskToRemove();
+    QuitAndFree();
+    removed = true;
+  });
+  EXPECT_TRUE(host.PumpUntil([&] { return removed && !BoxOfOurs(); }, 5000));
+  EXPECT_EQ((std::vector<int>{0, 0, 0}), answers);
+  EXPECT_EQ(0u, asked);
+  EXPECT_TRUE(DllMapped());
+  EXPECT_EQ(own, HostProcedure());
+  ExpectHostStillWorks();
+}
+
+// Another program holds the INI file open without write sharing: Yes to the question removes
+// nothing, and the failed-save box's sibling says so with the path and Windows' reason
+// (32); the player removes the DLL all the same. The question and that box are modal UI too.
+TEST_F(BoxDllTest, FailedRemovalOfTheSettingsIsReportedAndTheSectionStays) {
+  const std::wstring odd = folder.File(L"Musik %1");  // no insert for the box's text
+  ASSERT_TRUE(CreateDirectoryW(odd.c_str(), nullptr));
+  ini = odd + L"\\winamp.ini";
+  host.SetIniPath(ToAnsi(ini));
+  const std::string contents = "[Winamp]\r\nvolume=200\r\n[gen_corvane]\r\nlock_delay=1\r\n";
+  ASSERT_TRUE(WriteFileBytes(ini, contents));
+  Start();
+  std::wstring report;
+  UnderNextBox(IDYES, [this, &report] {
+    AskToRemove();
+    UnderNextBox(IDOK, [this, &report] {
+      AskToRemove();
+      report = shown;
+    });
+  });
+  testing_support::FileHeldWithoutWriteSharing holder(ini);
+  ASSERT_TRUE(holder.Held());
+  EXPECT_EQ(1, CallUninstall());
+  holder.Release();
+  wchar_t reason[256] = {};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_SHARING_VIOLATION, 0x400,
+                 reason, 256, nullptr);
+  EXPECT_EQ(L"Quillary|Die Einstellungen konnten nicht aus der Konfigurationsdatei von Winamp entfernt werden.\r\n" +
+                ini + L"\r\n\r\n" + reason,
+            report);
+  EXPECT_EQ((std::vector<int>{0, 0}), answers);
+  EXPECT_EQ(0u, asked);
+  EXPECT_EQ(contents, ReadFileBytes(ini));
+  Stop();
 }

@@ -84,6 +84,33 @@ bool PluginLoader::ImageContains(const void* address) const {
   return at >= base && at < base + nt->OptionalHeader.SizeOfImage;
 }
 
+void* PluginLoader::ReplaceImport(const char* dll, const char* function, void* replacement) {
+  if (!module_) return nullptr;
+  auto* base = reinterpret_cast<BYTE*>(module_);
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (!imports.VirtualAddress) return nullptr;
+  for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); entry->Name; ++entry) {
+    if (lstrcmpiA(reinterpret_cast<const char*>(base + entry->Name), dll) != 0) continue;
+    // The names stand in the lookup table, the addresses the code calls through beside them.
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
+    auto* addresses = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+    for (; names->u1.AddressOfData; ++names, ++addresses) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+      auto* named = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      if (lstrcmpA(reinterpret_cast<const char*>(named->Name), function) != 0) continue;
+      DWORD protection = 0;
+      if (!VirtualProtect(&addresses->u1.Function, sizeof(addresses->u1.Function), PAGE_READWRITE, &protection))
+        return nullptr;
+      void* previous = reinterpret_cast<void*>(addresses->u1.Function);
+      addresses->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+      VirtualProtect(&addresses->u1.Function, sizeof(addresses->u1.Function), protection, &protection);
+      return previous;
+    }
+  }
+  return nullptr;
+}
+
 std::wstring ProgramFolder() {
   wchar_t path[MAX_PATH];
   DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);

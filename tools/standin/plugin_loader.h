@@ -63,6 +63,11 @@ class PluginLoader {
   void Release();
   // Whether an address lies inside the loaded DLL's image (a window procedure left behind).
   bool ImageContains(const void* address) const;
+  // Points the loaded DLL's import of `function` from `dll` at `replacement`, so that the
+  // host process can stand in for what Windows would answer the plug-in (session services
+  // that refuse a registration, a second monitor). Call it between Load and Init; the
+  // previous address, or null when the DLL imports no such function.
+  void* ReplaceImport(const char* dll, const char* function, void* replacement);
 
   bool Loaded() const { return module_ != nullptr; }
   HMODULE Module() const { return module_; }
