@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "tests/reliability/reliability.h"
 #include "ui/hyperlink.h"
 #include "ui/resource.h"
@@ -123,4 +125,115 @@ TEST_F(OptionsDllTest, LinkAtomLivesAsLongAsTheDll) {
   plugin.Quit();
   plugin.Unload();
   EXPECT_EQ(0, GlobalFindAtomW(LinkPropertyName)) << "deleted by the DLL's static teardown";
+}
+
+namespace {
+
+// Two monitors side by side as the host process answers the plug-in's lookups (Wine under
+// Xvfb shows one): the primary, and right of it one with a task bar along its bottom.
+struct FakeMonitor {
+  HMONITOR handle;
+  RECT area;
+  RECT work;
+};
+FakeMonitor Monitors[2];
+
+void SetUpTwoMonitors() {
+  MONITORINFO primary = {};
+  primary.cbSize = sizeof(primary);
+  GetMonitorInfoW(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &primary);
+  const RECT& p = primary.rcMonitor;
+  const RECT second = {p.right, p.top, p.right + (p.right - p.left), p.bottom};
+  Monitors[0] = {reinterpret_cast<HMONITOR>(0x7001), p, primary.rcWork};
+  Monitors[1] = {reinterpret_cast<HMONITOR>(0x7002), second, {second.left, second.top, second.right, second.bottom - 40}};
+}
+
+// As Windows answers: the monitor with the largest overlap, else the nearest one, the
+// primary or none as the flags say.
+HMONITOR WINAPI FakeMonitorFromRect(LPCRECT rect, DWORD flags) {
+  const FakeMonitor* best = nullptr;
+  long best_score = 0;
+  for (const FakeMonitor& m : Monitors) {
+    RECT overlap;
+    const long gap_x = std::max({m.area.left - rect->right, rect->left - m.area.right, 0L});
+    const long gap_y = std::max({m.area.top - rect->bottom, rect->top - m.area.bottom, 0L});
+    const long score = IntersectRect(&overlap, rect, &m.area)
+                           ? (overlap.right - overlap.left) * (overlap.bottom - overlap.top)
+                           : -(gap_x * gap_x + gap_y * gap_y);
+    if (!best || score > best_score) best = &m, best_score = score;
+  }
+  if (best_score > 0 || flags == MONITOR_DEFAULTTONEAREST) return best->handle;
+  return flags == MONITOR_DEFAULTTOPRIMARY ? Monitors[0].handle : nullptr;
+}
+
+BOOL WINAPI FakeGetMonitorInfo(HMONITOR handle, LPMONITORINFO info) {
+  for (const FakeMonitor& m : Monitors) {
+    if (m.handle != handle) continue;
+    info->rcMonitor = m.area;
+    info->rcWork = m.work;
+    info->dwFlags = &m == &Monitors[0] ? MONITORINFOF_PRIMARY : 0;
+    return TRUE;
+  }
+  return FALSE;
+}
+
+// The message box that this dialog owns, or null.
+struct OwnedSearch {
+  HWND owner;
+  HWND found;
+};
+BOOL CALLBACK FindOwned(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<OwnedSearch*>(data);
+  if (GetWindow(window, GW_OWNER) != search->owner) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+HWND BoxOwnedBy(HWND dialog) {
+  OwnedSearch search = {dialog, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), FindOwned, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// An empty rectangle (a window that never showed) is nowhere.
+bool Inside(const RECT& r, const RECT& area) {
+  return r.left >= area.left && r.top >= area.top && r.right <= area.right && r.bottom <= area.bottom &&
+         r.right > r.left;
+}
+
+}  // namespace
+
+// A player on the second monitor, near its far corner or wholly past its edge: the dialog
+// and the Defaults question open on that monitor, inside its work area (not over its task
+// bar, and not on the primary screen).
+TEST_F(OptionsDllTest, DialogAndQuestionOpenInTheWorkAreaOfThePlayersMonitor) {
+  SetUpTwoMonitors();
+  ASSERT_TRUE(plugin.Load(testing_support::PluginDllPath())) << plugin.Error();
+  ASSERT_NE(nullptr, plugin.ReplaceImport("user32.dll", "MonitorFromRect", reinterpret_cast<void*>(FakeMonitorFromRect)));
+  ASSERT_NE(nullptr, plugin.ReplaceImport("user32.dll", "GetMonitorInfoW", reinterpret_cast<void*>(FakeGetMonitorInfo)));
+  ASSERT_EQ(0, plugin.Init(host.Window()));
+  host.SetDialogParentAnswer(reinterpret_cast<LRESULT>(host.Window()));
+  const RECT work = Monitors[1].work;
+  const POINT places[] = {{work.right - 200, work.bottom - 100}, {work.right + 300, work.top + 200}};
+  for (const POINT& place : places) {
+    host.MoveTo(place.x, place.y);
+    RECT dialog = {}, question = {};
+    host.After(1, [&] {
+      HWND window = FindDialogs().found;
+      ASSERT_NE(nullptr, window);
+      GetWindowRect(window, &dialog);
+      host.After(1, [&] {
+        HWND box = BoxOwnedBy(window);
+        GetWindowRect(box, &question);
+        EndDialog(box, IDNO);
+      });
+      SendMessageW(GetDlgItem(window, IDB_DEFAULTS), BM_CLICK, 0, 0);
+      EndDialog(window, IDCANCEL);
+    });
+    ConfigEndedWithin10s("the options dialog was left open");
+    EXPECT_TRUE(Inside(dialog, work)) << "dialog at " << dialog.left << "," << dialog.top << " for a player at "
+                                      << place.x << "," << place.y;
+    EXPECT_TRUE(Inside(question, work)) << "question at " << question.left << "," << question.top << " for a player at "
+                                        << place.x << "," << place.y;
+  }
+  plugin.Quit();
 }
