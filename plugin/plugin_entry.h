@@ -14,7 +14,7 @@ void __cdecl PluginQuit();
 void ReportStartupError(HWND host, DWORD error);
 
 // Keeps the DLL mapped for the life of the process, for when code of ours stays reachable
-// (a covered subclass, a dialog's modal loop) after quit.
+// (a covered subclass, a modal loop of ours) after quit.
 void PinModule();
 
 // The options dialog while config runs it, otherwise null.
