@@ -5,7 +5,6 @@
 //   HostTest          - fixture with a stand-in host window on the test's thread.
 //   TempFolder        - a fresh folder under %TEMP%, removed with its contents.
 //   ScopedRegistryValue - writes one registry value and restores the previous state.
-//   FileHeldWithoutWriteSharing - a file another program holds open for reading only.
 #pragma once
 
 #include <windows.h>
@@ -42,24 +41,9 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 
-// Holds a file open as another program can (an editor, a backup tool): others may read it
-// but not write it until the holder is destroyed.
-class FileHeldWithoutWriteSharing {
- public:
-  explicit FileHeldWithoutWriteSharing(const std::wstring& path)
-      : handle_(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)) {}
-  ~FileHeldWithoutWriteSharing() { Release(); }
-  FileHeldWithoutWriteSharing(const FileHeldWithoutWriteSharing&) = delete;
-  FileHeldWithoutWriteSharing& operator=(const FileHeldWithoutWriteSharing&) = delete;
-  bool Held() const { return handle_ != INVALID_HANDLE_VALUE; }
-  void Release() {
-    if (Held()) CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE handle_;
-};
+// Opens a file as another program can hold it (an editor, a backup tool): others may read
+// it, but not write it, until the handle is closed.
+HANDLE HoldWithoutWriteSharing(const std::wstring& path);
 
 std::string ToAnsi(const std::wstring& text);
 std::wstring ToWide(const std::string& text);

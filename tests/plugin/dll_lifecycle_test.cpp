@@ -360,23 +360,19 @@ BOOL WINAPI RefuseRegistration(HWND, DWORD) {
 }
 
 // A message box of ours on this thread (caption "Quillary"), or null; its caption and text.
-struct BoxSearch {
-  HWND found;
-  std::wstring shown;
-};
-BOOL CALLBACK FindBoxOfOurs(HWND window, LPARAM data) {
-  wchar_t caption[64] = {}, text[1024] = {};
+BOOL CALLBACK FindBoxOfOurs(HWND window, LPARAM found) {
+  wchar_t caption[64] = {};
   GetWindowTextW(window, caption, 64);
   if (!IsWindowVisible(window) || wcscmp(caption, L"Quillary") != 0 || !GetDlgItem(window, 0xFFFF)) return TRUE;
-  GetDlgItemTextW(window, 0xFFFF, text, 1024);
-  *reinterpret_cast<BoxSearch*>(data) = {window, std::wstring(caption) + L"|" + text};
+  *reinterpret_cast<HWND*>(found) = window;
   return FALSE;
 }
 HWND BoxOfOurs(std::wstring* shown = nullptr) {
-  BoxSearch search = {nullptr, L""};
-  EnumThreadWindows(GetCurrentThreadId(), FindBoxOfOurs, reinterpret_cast<LPARAM>(&search));
-  if (shown) *shown = search.shown;
-  return search.found;
+  HWND box = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindBoxOfOurs, reinterpret_cast<LPARAM>(&box));
+  wchar_t text[1024] = {};
+  if (shown) *shown = GetDlgItemTextW(box, 0xFFFF, text, 1024) ? std::wstring(L"Quillary|") + text : L"";
+  return box;
 }
 
 }  // namespace
@@ -477,8 +473,9 @@ TEST_F(BoxDllTest, EveryBoxOfOursDeclinesRemovalAndTheRetryBoxOutlivesQuitAndFre
 }
 
 // Another program holds the INI file open without write sharing: Yes to the question removes
-// nothing, and the failed-save box's sibling says so with the path and Windows' reason
-// (32); the player removes the DLL all the same. The question and that box are modal UI too.
+// nothing, and the failed-save box, with a headline of its own, says so with the path and
+// Windows' reason; the export still answers 1. The question and that box decline a second
+// removal.
 TEST_F(BoxDllTest, FailedRemovalOfTheSettingsIsReportedAndTheSectionStays) {
   const std::wstring odd = folder.File(L"Musik %1");  // no insert for the box's text
   ASSERT_TRUE(CreateDirectoryW(odd.c_str(), nullptr));
@@ -495,10 +492,10 @@ TEST_F(BoxDllTest, FailedRemovalOfTheSettingsIsReportedAndTheSectionStays) {
       report = shown;
     });
   });
-  testing_support::FileHeldWithoutWriteSharing holder(ini);
-  ASSERT_TRUE(holder.Held());
+  const HANDLE holder = testing_support::HoldWithoutWriteSharing(ini);
+  ASSERT_NE(INVALID_HANDLE_VALUE, holder);
   EXPECT_EQ(1, CallUninstall());
-  holder.Release();
+  CloseHandle(holder);
   wchar_t reason[256] = {};
   FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_SHARING_VIOLATION, 0x400,
                  reason, 256, nullptr);

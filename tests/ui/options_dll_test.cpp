@@ -130,68 +130,46 @@ TEST_F(OptionsDllTest, LinkAtomLivesAsLongAsTheDll) {
 namespace {
 
 // Two monitors side by side as the host process answers the plug-in's lookups (Wine under
-// Xvfb shows one): the primary, and right of it one with a task bar along its bottom.
-struct FakeMonitor {
-  HMONITOR handle;
-  RECT area;
-  RECT work;
-};
-FakeMonitor Monitors[2];
+// Xvfb shows one): the primary, and right of it one with a task bar along its bottom. Their
+// handles are 1 and 2.
+RECT MonitorArea[2];
+RECT WorkArea[2];
 
 void SetUpTwoMonitors() {
   MONITORINFO primary = {};
   primary.cbSize = sizeof(primary);
   GetMonitorInfoW(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &primary);
   const RECT& p = primary.rcMonitor;
-  const RECT second = {p.right, p.top, p.right + (p.right - p.left), p.bottom};
-  Monitors[0] = {reinterpret_cast<HMONITOR>(0x7001), p, primary.rcWork};
-  Monitors[1] = {reinterpret_cast<HMONITOR>(0x7002), second, {second.left, second.top, second.right, second.bottom - 40}};
+  MonitorArea[0] = p;
+  WorkArea[0] = primary.rcWork;
+  MonitorArea[1] = {p.right, p.top, 2 * p.right - p.left, p.bottom};
+  WorkArea[1] = {p.right, p.top, 2 * p.right - p.left, p.bottom - 40};
 }
 
 // As Windows answers: the monitor with the largest overlap, else the nearest one, the
-// primary or none as the flags say.
+// primary or none as the flags say. Overlaps score positive, distances negative.
 HMONITOR WINAPI FakeMonitorFromRect(LPCRECT rect, DWORD flags) {
-  const FakeMonitor* best = nullptr;
-  long best_score = 0;
-  for (const FakeMonitor& m : Monitors) {
+  long score[2];
+  for (int i = 0; i < 2; ++i) {
+    const RECT& m = MonitorArea[i];
     RECT overlap;
-    const long gap_x = std::max({m.area.left - rect->right, rect->left - m.area.right, 0L});
-    const long gap_y = std::max({m.area.top - rect->bottom, rect->top - m.area.bottom, 0L});
-    const long score = IntersectRect(&overlap, rect, &m.area)
-                           ? (overlap.right - overlap.left) * (overlap.bottom - overlap.top)
-                           : -(gap_x * gap_x + gap_y * gap_y);
-    if (!best || score > best_score) best = &m, best_score = score;
+    const long gap_x = std::max({m.left - rect->right, rect->left - m.right, 0L});
+    const long gap_y = std::max({m.top - rect->bottom, rect->top - m.bottom, 0L});
+    score[i] = IntersectRect(&overlap, rect, &m) ? (overlap.right - overlap.left) * (overlap.bottom - overlap.top)
+                                                 : -(gap_x * gap_x + gap_y * gap_y);
   }
-  if (best_score > 0 || flags == MONITOR_DEFAULTTONEAREST) return best->handle;
-  return flags == MONITOR_DEFAULTTOPRIMARY ? Monitors[0].handle : nullptr;
+  UINT_PTR best = score[1] > score[0] ? 2 : 1;
+  if (score[best - 1] <= 0 && flags != MONITOR_DEFAULTTONEAREST) best = flags == MONITOR_DEFAULTTOPRIMARY ? 1 : 0;
+  return reinterpret_cast<HMONITOR>(best);
 }
 
 BOOL WINAPI FakeGetMonitorInfo(HMONITOR handle, LPMONITORINFO info) {
-  for (const FakeMonitor& m : Monitors) {
-    if (m.handle != handle) continue;
-    info->rcMonitor = m.area;
-    info->rcWork = m.work;
-    info->dwFlags = &m == &Monitors[0] ? MONITORINFOF_PRIMARY : 0;
-    return TRUE;
-  }
-  return FALSE;
-}
-
-// The message box that this dialog owns, or null.
-struct OwnedSearch {
-  HWND owner;
-  HWND found;
-};
-BOOL CALLBACK FindOwned(HWND window, LPARAM data) {
-  auto* search = reinterpret_cast<OwnedSearch*>(data);
-  if (GetWindow(window, GW_OWNER) != search->owner) return TRUE;
-  search->found = window;
-  return FALSE;
-}
-HWND BoxOwnedBy(HWND dialog) {
-  OwnedSearch search = {dialog, nullptr};
-  EnumThreadWindows(GetCurrentThreadId(), FindOwned, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  const UINT_PTR i = reinterpret_cast<UINT_PTR>(handle) - 1;
+  if (i > 1) return FALSE;
+  info->rcMonitor = MonitorArea[i];
+  info->rcWork = WorkArea[i];
+  info->dwFlags = i == 0 ? MONITORINFOF_PRIMARY : 0;
+  return TRUE;
 }
 
 // An empty rectangle (a window that never showed) is nowhere.
@@ -212,7 +190,7 @@ TEST_F(OptionsDllTest, DialogAndQuestionOpenInTheWorkAreaOfThePlayersMonitor) {
   ASSERT_NE(nullptr, plugin.ReplaceImport("user32.dll", "GetMonitorInfoW", reinterpret_cast<void*>(FakeGetMonitorInfo)));
   ASSERT_EQ(0, plugin.Init(host.Window()));
   host.SetDialogParentAnswer(reinterpret_cast<LRESULT>(host.Window()));
-  const RECT work = Monitors[1].work;
+  const RECT work = WorkArea[1];
   const POINT places[] = {{work.right - 200, work.bottom - 100}, {work.right + 300, work.top + 200}};
   for (const POINT& place : places) {
     host.MoveTo(place.x, place.y);
@@ -222,7 +200,7 @@ TEST_F(OptionsDllTest, DialogAndQuestionOpenInTheWorkAreaOfThePlayersMonitor) {
       ASSERT_NE(nullptr, window);
       GetWindowRect(window, &dialog);
       host.After(1, [&] {
-        HWND box = BoxOwnedBy(window);
+        HWND box = FindWindowW(L"#32770", L"Quillary");  // alone on the desktop: ours
         GetWindowRect(box, &question);
         EndDialog(box, IDNO);
       });
@@ -230,10 +208,8 @@ TEST_F(OptionsDllTest, DialogAndQuestionOpenInTheWorkAreaOfThePlayersMonitor) {
       EndDialog(window, IDCANCEL);
     });
     ConfigEndedWithin10s("the options dialog was left open");
-    EXPECT_TRUE(Inside(dialog, work)) << "dialog at " << dialog.left << "," << dialog.top << " for a player at "
-                                      << place.x << "," << place.y;
-    EXPECT_TRUE(Inside(question, work)) << "question at " << question.left << "," << question.top << " for a player at "
-                                        << place.x << "," << place.y;
+    EXPECT_TRUE(Inside(dialog, work)) << "dialog for a player at " << place.x << "," << place.y;
+    EXPECT_TRUE(Inside(question, work)) << "question for a player at " << place.x << "," << place.y;
   }
   plugin.Quit();
 }
