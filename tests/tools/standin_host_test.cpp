@@ -50,9 +50,6 @@ TEST_F(HostTest, AnswersIniPathAsAnsiOrNull) {
   host.SetIniPathAnswerNull(true);
   EXPECT_EQ(0, Query(host.Window(), 0, proto::QueryIniPath));
   EXPECT_EQ(0, Query(host.Window(), 0, proto::QueryIniPathWide));
-  host.SetWithoutPathQueries(true);
-  EXPECT_EQ(1, Query(host.Window(), 0, proto::QueryIniPath)) << "a player before 2.90";
-  EXPECT_EQ(1, Query(host.Window(), 0, proto::QueryIniPathWide));
 }
 
 TEST_F(HostTest, AnswersDialogParent) {
@@ -115,30 +112,14 @@ TEST_F(HostTest, SimulatesThePlayersCommands) {
     SendMessageW(host.Window(), WM_COMMAND, s.command, 0);
     EXPECT_EQ(s.after, host.PlayState()) << "command " << s.command << " from state " << s.before;
   }
-  int track = host.TrackNumber();
-  SendMessageW(host.Window(), WM_COMMAND, proto::NextTrack, 0);
-  EXPECT_EQ(track + 1, host.TrackNumber());
-  EXPECT_EQ(track, Query(host.Window(), 0, proto::QueryPlaylistPosition)) << "counted from 0";
-}
-
-// 40157 toggles while a track plays, and query 658 answers it inverted; an older player
-// answers 0 to 658 as to any query it does not know.
-TEST_F(HostTest, StopAfterCurrentTogglesWhilePlayingAndQuery658TellsIt) {
-  host.SetSimulation(true);
-  host.SetPlayState(proto::Stopped);
   SendMessageW(host.Window(), WM_COMMAND, proto::StopAfterCurrent, 0);
-  EXPECT_FALSE(host.StopAfterCurrentArmed()) << "nothing plays";
-  EXPECT_EQ(1, Query(host.Window(), 0, proto::QueryStopAfterCurrent));
+  EXPECT_FALSE(host.StopAfterCurrentArmed()) << "the player toggles it only while a track plays";
   host.SetPlayState(proto::Playing);
   SendMessageW(host.Window(), WM_COMMAND, proto::StopAfterCurrent, 0);
   EXPECT_TRUE(host.StopAfterCurrentArmed());
-  EXPECT_EQ(0, Query(host.Window(), 0, proto::QueryStopAfterCurrent));
-  host.SetOldHost(true);
-  EXPECT_EQ(0, Query(host.Window(), 0, proto::QueryStopAfterCurrent));
-  host.SetOldHost(false);
-  SendMessageW(host.Window(), WM_COMMAND, proto::StopAfterCurrent, 0);
-  EXPECT_FALSE(host.StopAfterCurrentArmed()) << "a second one during the same track disarms it";
-  EXPECT_EQ(1, Query(host.Window(), 0, proto::QueryStopAfterCurrent));
+  int track = host.TrackNumber();
+  SendMessageW(host.Window(), WM_COMMAND, proto::NextTrack, 0);
+  EXPECT_EQ(track + 1, host.TrackNumber());
 }
 
 TEST_F(HostTest, RecordsSessionChangesTimersAndRegisteredMessages) {
