@@ -13,8 +13,8 @@ constexpr WPARAM LengthInSeconds = 1;
 constexpr LPARAM QueryPlaylistPosition = 125;  // answers the current track's place in the playlist
 constexpr LPARAM QueryIniPath = 334;         // answers a pointer to the host's ANSI copy of its path
 constexpr LPARAM QueryIniPathWide = 1334;    // answers a pointer to the wide path; older hosts 0 or 1
-constexpr LPARAM QueryStopAfterCurrent = 658;  // hosts from 5.58 on; older ones answer 0 to it too
 constexpr LPARAM QueryDialogParent = 619;    // answers a window to centre dialogs on; 0 or 1: none
+constexpr LPARAM QueryStopAfterCurrent = 658;  // hosts from 5.58 on; older ones answer 0 to it too
 constexpr LPARAM QueryRegisterMessage = 65536;  // wParam: an ANSI name; answers 0 or 1 when none
 
 // An answer below this cannot be a pointer (the lowest 64 KB are never mapped).

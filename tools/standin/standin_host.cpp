@@ -293,7 +293,7 @@ LRESULT StandInHost::AnswerQuery(WPARAM wParam, LPARAM lParam) {
       return ini_null_ || old_host_ ? 0 : reinterpret_cast<LRESULT>(ini_path_.c_str());
     case proto::QueryPlaylistPosition:
       return track_ - 1;
-    case proto::QueryStopAfterCurrent:  // an older player does not know it: 0, as for any
+    case proto::QueryStopAfterCurrent:  // an older player answers 0, as to any query it does not know
       if (old_host_ || without_path_queries_) return 0;
       return stop_after_current_ ? 0 : 1;
     case proto::QueryDialogParent:
