@@ -10,9 +10,11 @@ namespace host {
 constexpr LPARAM QueryPlayingState = 104;    // answers 1 playing, 3 paused, anything else stopped
 constexpr LPARAM QueryCurrentLength = 105;   // with wParam LengthInSeconds; -1 means a stream
 constexpr WPARAM LengthInSeconds = 1;
+constexpr LPARAM QueryPlaylistPosition = 125;  // answers the current track's place in the playlist
 constexpr LPARAM QueryIniPath = 334;         // answers a pointer to the host's ANSI copy of its path
 constexpr LPARAM QueryIniPathWide = 1334;    // answers a pointer to the wide path; older hosts 0 or 1
 constexpr LPARAM QueryDialogParent = 619;    // answers a window to centre dialogs on; 0 or 1: none
+constexpr LPARAM QueryStopAfterCurrent = 658;  // hosts from 5.58 on; older ones answer 0 to it too
 constexpr LPARAM QueryRegisterMessage = 65536;  // wParam: an ANSI name; answers 0 or 1 when none
 
 // An answer below this cannot be a pointer (the lowest 64 KB are never mapped).
@@ -22,6 +24,7 @@ constexpr LRESULT StatePlaying = 1;
 constexpr LRESULT StatePaused = 3;
 constexpr LRESULT StateStopped = 0;
 constexpr LRESULT StreamLength = -1;
+constexpr LRESULT StopAfterCurrentArmed = 0;  // query 658's answer, inverted: 1 while not armed
 
 // Commands: PostMessageW(host, WM_COMMAND, id, 0). WM_CLOSE closes the host.
 constexpr WPARAM CommandPlay = 40045;

@@ -160,6 +160,8 @@ void DetachFromHostWindow(HWND host, bool pin_if_covered) {
   // Nothing of ours may fire on the host window any more.
   KillTimer(host, RegistrationRetryTimer);
   CancelReactionTimers(host);
+  // The hook no longer sees the host handle what is still on its way.
+  ForgetCommandsOnTheirWay();
   if (!HookActive) return;
   HookActive = false;
 

@@ -1,5 +1,7 @@
 #include "reactions/action_engine.h"
 
+#include <cstring>
+
 #include "host/host_api.h"
 #include "reactions/session_controller.h"
 
@@ -9,35 +11,78 @@ namespace {
 // other one (a stray WM_TIMER) must not run the pending action early.
 UINT_PTR ArmedTimer = 0;
 
-// The last state-changing command posted, until the host has handled it or for at most a
-// second (the host may never see it pass): until then query 104 still answers the state
-// before it, and pause toggles while play restarts a playing track.
-struct CommandOnItsWay {
-  WPARAM command;
-  int32_t state_after;
-  DWORD posted_at;
-};
-CommandOnItsWay InFlight = {0, 0, 0};
-constexpr DWORD CommandOnItsWayMs = 1000;
+// The commands posted and not yet handled, in a ring of the latest few. Each counts until
+// the host's procedure has returned from it: until then query 104 still answers the state
+// before it, and pause toggles while play restarts a playing track. Posted messages arrive
+// in order, so the oldest with a handled command's id is the one handled. Should the host
+// swallow one (a message filter, a subclass above ours), the time limit ends them all.
+constexpr unsigned CommandSlots = 16;
+WORD OnTheirWay[CommandSlots];  // 0: a free slot
+unsigned NextSlot = 0;
+DWORD LastPostedAt = 0;
+
+// The playing state a command leads to, or -1 for next track and stop-after-current, after
+// which the track plays on as it did.
+int32_t StateAfter(WPARAM command) {
+  switch (command) {
+    case host::CommandPause:
+      return host::StatePaused;
+    case host::CommandStop:
+    case host::CommandStopWithFade:
+      return host::StateStopped;
+    case host::CommandPlay:
+      return host::StatePlaying;
+    default:
+      return -1;
+  }
+}
+
+// The newest command on its way that is `command` or, for 0, that changes the playing
+// state; 0 when there is none.
+WORD NewestOnItsWay(WPARAM command) {
+  if (GetTickCount() - LastPostedAt >= CommandOnItsWayLimitMs) ForgetCommandsOnTheirWay();
+  for (unsigned i = NextSlot; i != NextSlot - CommandSlots;) {
+    const WORD posted = OnTheirWay[--i % CommandSlots];
+    if (posted != 0 && (command == 0 ? StateAfter(posted) >= 0 : posted == command)) return posted;
+  }
+  return 0;
+}
 
 void PostCommand(HWND host, WPARAM command) {
   if (!PostMessageW(host, WM_COMMAND, command, 0)) return;
-  int32_t state_after;
-  switch (command) {
-    case host::CommandPause:
-      state_after = host::StatePaused;
-      break;
-    case host::CommandStop:
-    case host::CommandStopWithFade:
-      state_after = host::StateStopped;
-      break;
-    case host::CommandPlay:
-      state_after = host::StatePlaying;
-      break;
-    default:  // next track, stop after the current one: the track plays on as it did
-      return;
-  }
-  InFlight = {command, state_after, GetTickCount()};
+  OnTheirWay[NextSlot++ % CommandSlots] = static_cast<WORD>(command);
+  LastPostedAt = GetTickCount();
+}
+
+LRESULT AskHost(HWND host, LPARAM selector) { return SendMessageW(host, WM_USER, 0, selector); }
+
+// Whether the host's stop-after-current is armed; by the plug-in while StopAfterCurrentByPlugin
+// stays set. A host before 5.58 cannot say: there only the plug-in's own arming is known,
+// for as long as the same track is current.
+bool StopAfterCurrentArmed(HWND host) {
+  SessionController& c = Controller;
+  // While a 40157 of ours is on its way, the host still answers as before it.
+  if (NewestOnItsWay(host::CommandStopAfterCurrent) != 0) return c.StopAfterCurrentByPlugin;
+  const int32_t track = static_cast<int32_t>(AskHost(host, host::QueryPlaylistPosition));
+  const bool ours = c.StopAfterCurrentByPlugin && track == c.StopAfterCurrentTrack;
+  const bool armed =
+      c.HostReportsStopAfterCurrent ? AskHost(host, host::QueryStopAfterCurrent) == host::StopAfterCurrentArmed : ours;
+  c.StopAfterCurrentByPlugin = ours && armed;
+  c.StopAfterCurrentTrack = track;
+  return armed;
+}
+
+// A rule that plays, resumes or skips means the user is back: the plug-in's own
+// stop-after-current goes first, with the track playing (the host toggles it only then).
+// Returns whether it resumed a paused track for that.
+bool TakeBackStopAfterCurrent(HWND host, int32_t state) {
+  StopAfterCurrentArmed(host);
+  if (!Controller.StopAfterCurrentByPlugin) return false;
+  Controller.StopAfterCurrentByPlugin = false;
+  const bool resume = state == host::StatePaused;
+  if (resume) PostCommand(host, host::CommandPlay);
+  PostCommand(host, host::CommandStopAfterCurrent);
+  return resume;
 }
 
 // Pause, stop, fade-out and stop-after-current act only on running playback, and only
@@ -50,15 +95,27 @@ void InterruptPlayback(HWND host, int32_t state, WPARAM command) {
 
 }  // namespace
 
+DWORD CommandOnItsWayLimitMs = 30000;
+
 int32_t QueryPlayingState(HWND host) {
-  if (InFlight.command != 0 && GetTickCount() - InFlight.posted_at < CommandOnItsWayMs) return InFlight.state_after;
-  InFlight.command = 0;
-  return static_cast<int32_t>(SendMessageW(host, WM_USER, 0, host::QueryPlayingState));
+  const WORD on_its_way = NewestOnItsWay(0);
+  const int32_t state =
+      on_its_way ? StateAfter(on_its_way) : static_cast<int32_t>(AskHost(host, host::QueryPlayingState));
+  // A stopped host has ended the track, and with it the plug-in's stop-after-current.
+  if (state != host::StatePlaying && state != host::StatePaused) Controller.StopAfterCurrentByPlugin = false;
+  return state;
 }
 
 void OnHostCommandHandled(WPARAM wParam) {
-  if (LOWORD(wParam) == InFlight.command) InFlight.command = 0;
+  for (unsigned i = NextSlot - CommandSlots; i != NextSlot; ++i) {
+    if (OnTheirWay[i % CommandSlots] == LOWORD(wParam)) {
+      OnTheirWay[i % CommandSlots] = 0;
+      return;
+    }
+  }
 }
+
+void ForgetCommandsOnTheirWay() { std::memset(OnTheirWay, 0, sizeof(OnTheirWay)); }
 
 bool CurrentItemIsStream(HWND host) {
   // A stopped host has no current item worth asking about; anything but playing or paused
@@ -130,20 +187,25 @@ void ExecuteAction(int32_t delay, HWND host, int32_t action, bool stop_paused_st
       InterruptPlayback(host, state, host::CommandStopWithFade);
       break;
     case StopAfterCurrent:
-      InterruptPlayback(host, state, host::CommandStopAfterCurrent);
+      // The host toggles the mode: armed already, by the user or by an earlier rule, it stays.
+      if (state == host::StatePlaying && !StopAfterCurrentArmed(host)) {
+        InterruptPlayback(host, state, host::CommandStopAfterCurrent);
+        Controller.StopAfterCurrentByPlugin = true;
+      }
       break;
     case PlayOrResume:
-      if (state != host::StatePlaying && MayStartPlayback()) PostCommand(host, host::CommandPlay);
-      Controller.PausedByPlugin = false;
-      break;
-    case PlayNext:
-      if (state != host::StatePlaying && MayStartPlayback()) {
+    case PlayNext: {
+      // MayStartPlayback reads PausedByPlugin before it is cleared.
+      const bool start = state != host::StatePlaying && MayStartPlayback();
+      const bool resumed = TakeBackStopAfterCurrent(host, state);
+      if (start && action == PlayNext) {
         PostCommand(host, host::CommandStop);
         PostCommand(host, host::CommandNextTrack);
-        PostCommand(host, host::CommandPlay);
       }
+      if (start && (action == PlayNext || !resumed)) PostCommand(host, host::CommandPlay);
       Controller.PausedByPlugin = false;
       break;
+    }
     case CloseHost:
       PostMessageW(host, WM_CLOSE, 0, 0);
       break;

@@ -21,10 +21,16 @@ bool ReactionTimerArmed(UINT_PTR timer);
 // The expiry of DelayTimer.
 void OnDelayTimer(HWND host);
 
-// The host's playing state: the one the last command posted leads to while that command is
-// still on its way, otherwise the host's answer to query 104.
+// The host's playing state: the one the newest state-changing command posted leads to while
+// that command is still on its way, otherwise the host's answer to query 104.
 int32_t QueryPlayingState(HWND host);
-// Called by the host window's procedure once the host has handled a WM_COMMAND.
+// Called by the host window's procedure once the host's own procedure has returned from a
+// WM_COMMAND.
 void OnHostCommandHandled(WPARAM wParam);
+// At quit: nothing posted before counts as on its way any more.
+void ForgetCommandsOnTheirWay();
+// The longest a posted command counts as on its way, for a host that never handles it;
+// tens of seconds, as a slow host can take seconds for one message. A seam for the tests.
+extern DWORD CommandOnItsWayLimitMs;
 bool CurrentItemIsStream(HWND host);
 bool MayStartPlayback();

@@ -189,10 +189,11 @@ wchar_t* CopyWidePath(const wchar_t* path) {
   return buffer;
 }
 
-// The host's ANSI path as a wide copy for AdoptIniPath, or null when the host gave nothing
-// usable.
-wchar_t* ConvertHostPath(const char* ansi_path) {
-  if (!ansi_path) return nullptr;
+// The host's answer to query 334 as a wide copy for AdoptIniPath, or null when the host gave
+// nothing usable (a host before 2.90 answers 1, which is no pointer).
+wchar_t* ConvertHostPath(LRESULT answer) {
+  if (static_cast<ULONG_PTR>(answer) < host::LowestPointerAnswer) return nullptr;
+  const char* ansi_path = reinterpret_cast<const char*>(answer);
   const int length = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, ansi_path, -1, nullptr, 0);
   if (length <= 1) return nullptr;  // failed, or only the terminator
   wchar_t* buffer = new (std::nothrow) wchar_t[length];
@@ -223,11 +224,13 @@ void InitFromHost(HWND host) {
   // The wide path first: the ANSI copy turns every character outside the code page into
   // '?' and then names a file that cannot exist.
   wchar_t* path = nullptr;
-  if (const wchar_t* wide = WidePathAnswer(SendMessageW(host, WM_USER, 0, host::QueryIniPathWide))) {
+  const wchar_t* wide = WidePathAnswer(SendMessageW(host, WM_USER, 0, host::QueryIniPathWide));
+  // Only a host that knows 1334 knows query 658; an older one answers 0, which reads "armed".
+  Controller.HostReportsStopAfterCurrent = wide != nullptr;
+  if (wide) {
     path = CopyWidePath(wide);
   } else {
-    const LRESULT answer = SendMessageW(host, WM_USER, 0, host::QueryIniPath);
-    path = ConvertHostPath(reinterpret_cast<const char*>(answer));
+    path = ConvertHostPath(SendMessageW(host, WM_USER, 0, host::QueryIniPath));
   }
   // Without a usable path the settings stay unset: loading and saving then do nothing,
   // rather than falling back to win.ini.

@@ -15,7 +15,10 @@ SessionController::SessionController()
       HostWindow(nullptr),
       HostSelector(0),
       RegisteredMessage(0),
-      IniPathBuffer(nullptr) {}
+      IniPathBuffer(nullptr),
+      HostReportsStopAfterCurrent(false),
+      StopAfterCurrentByPlugin(false),
+      StopAfterCurrentTrack(0) {}
 
 SessionController::~SessionController() {
   // Quit normally stops and deletes the worker. One still here runs none of our code: its

@@ -30,6 +30,9 @@ struct SessionController {
   int32_t HostSelector;          // the host screen saver selector, or 0, as init took it over
   UINT RegisteredMessage;        // the registered screen saver message, or 0, likewise
   wchar_t* IniPathBuffer;        // owns the live settings' ini_path (AdoptIniPath)
+  bool HostReportsStopAfterCurrent;  // query 1334 answered a path: the host answers query 658
+  bool StopAfterCurrentByPlugin;     // the engine armed the host's stop-after-current...
+  int32_t StopAfterCurrentTrack;     // ...for the track at this playlist position
 };
 
 // Constructed during the module's static set-up, before the host calls anything.

@@ -28,6 +28,8 @@ class EngineTest : public HostTest {
     Controller.TimerPending = Controller.PausedByPlugin = Controller.ScreenSaverTriggered = false;
     Controller.GracePeriodSeconds = 0;
     Controller.PendingAction = DoNothing;
+    Controller.StopAfterCurrentByPlugin = false;
+    ForgetCommandsOnTheirWay();
     host.SetLength(215);
     // The plug-in's window hook is not installed here: hand its timer and the passing
     // commands over as it would.
@@ -40,6 +42,7 @@ class EngineTest : public HostTest {
     });
   }
   void TearDown() override {
+    CommandOnItsWayLimitMs = 30000;
     KillTimer(Host(), DelayTimer);
     KillTimer(Host(), GraceTimer);
     HostTest::TearDown();
@@ -330,4 +333,17 @@ TEST_F(EngineTest, ExpiryOfTheOtherTimerLeavesThePendingReactionAlone) {
   EXPECT_TRUE(Controller.TimerPending);
   EXPECT_TRUE(ReactionTimerArmed(GraceTimer));
   EXPECT_TRUE(TakeTimer(GraceTimer));
+}
+
+// A host that never handles a command (a filter in its message loop, a subclass above ours
+// that eats it): the command stands in for the host's state only until the safety limit.
+TEST_F(EngineTest, ACommandTheHostSwallowsCountsOnlyUntilTheLimit) {
+  CommandOnItsWayLimitMs = 200;
+  host.SetPlayState(proto::Playing);
+  ExecuteAction(0, Host(), Pause, false);  // posted, and the queue is never pumped
+  EXPECT_EQ(proto::Paused, QueryPlayingState(Host()));
+  Sleep(250);
+  EXPECT_EQ(proto::Playing, QueryPlayingState(Host()));
+  ExecuteAction(0, Host(), Pause, false);
+  EXPECT_EQ((Commands{proto::Pause, proto::Pause}), Posted()) << "the playing host is paused after all";
 }

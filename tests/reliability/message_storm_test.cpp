@@ -33,8 +33,9 @@ std::set<unsigned> AllowedFor(int32_t action) {
     case Stop: return {40047};
     case StopWithFade: return {40147};
     case StopAfterCurrent: return {40157};
-    case PlayOrResume: return {40045};
-    case PlayNext: return {40047, 40048, 40045};
+    // Both also take back the plug-in's own stop-after-current.
+    case PlayOrResume: return {40045, 40157};
+    case PlayNext: return {40047, 40048, 40045, 40157};
     case CloseHost: return {standin::CloseCommand};
     default: return {};
   }

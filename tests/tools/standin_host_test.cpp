@@ -113,6 +113,9 @@ TEST_F(HostTest, SimulatesThePlayersCommands) {
     EXPECT_EQ(s.after, host.PlayState()) << "command " << s.command << " from state " << s.before;
   }
   SendMessageW(host.Window(), WM_COMMAND, proto::StopAfterCurrent, 0);
+  EXPECT_FALSE(host.StopAfterCurrentArmed()) << "the player toggles it only while a track plays";
+  host.SetPlayState(proto::Playing);
+  SendMessageW(host.Window(), WM_COMMAND, proto::StopAfterCurrent, 0);
   EXPECT_TRUE(host.StopAfterCurrentArmed());
   int track = host.TrackNumber();
   SendMessageW(host.Window(), WM_COMMAND, proto::NextTrack, 0);

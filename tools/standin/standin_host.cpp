@@ -286,9 +286,16 @@ LRESULT StandInHost::AnswerQuery(WPARAM wParam, LPARAM lParam) {
       // The player answers the length in seconds for wParam 1 only.
       return wParam == 1 ? length_ : static_cast<LRESULT>(length_) * 1000;
     case proto::QueryIniPath:
+      if (without_path_queries_) return 1;
       return ini_null_ ? 0 : reinterpret_cast<LRESULT>(ini_path_ansi_.c_str());
     case proto::QueryIniPathWide:
+      if (without_path_queries_) return 1;
       return ini_null_ || old_host_ ? 0 : reinterpret_cast<LRESULT>(ini_path_.c_str());
+    case proto::QueryPlaylistPosition:
+      return track_ - 1;
+    case proto::QueryStopAfterCurrent:  // an older player answers 0, as to any query it does not know
+      if (old_host_ || without_path_queries_) return 0;
+      return stop_after_current_ ? 0 : 1;
     case proto::QueryDialogParent:
       return dialog_parent_;
     case proto::QueryRegisterMessage: {
@@ -326,8 +333,8 @@ void StandInHost::Simulate(WPARAM command) {
     case proto::NextTrack:
       ++track_;
       break;
-    case proto::StopAfterCurrent:
-      stop_after_current_ = !stop_after_current_;
+    case proto::StopAfterCurrent:  // a second one during the same track disarms it
+      if (play_state_ == proto::Playing) stop_after_current_ = !stop_after_current_;
       break;
     default:
       break;

@@ -22,6 +22,8 @@ constexpr LPARAM QueryIniPath = 334;       // the ANSI copy of the path
 constexpr LPARAM QueryIniPathWide = 1334;  // the wide path (players from 5.58 on)
 constexpr LPARAM QueryDialogParent = 619;
 constexpr LPARAM QueryRegisterMessage = 65536;
+constexpr LPARAM QueryPlaylistPosition = 125;  // the current track's place, counted from 0
+constexpr LPARAM QueryStopAfterCurrent = 658;  // players from 5.58 on: 0 while armed, 1 while not
 
 constexpr WPARAM Play = 40045;
 constexpr WPARAM Pause = 40046;
@@ -101,6 +103,10 @@ class StandInHost {
   // An older player (before 5.58) does not know query 1334 and answers it 0.
   void SetOldHost(bool old) { old_host_ = old; }
   bool OldHost() const { return old_host_; }
+  // A player before 2.90 has neither path query: it answers 1 to 334 and to 1334, no pointer
+  // (measured), and does not know query 658 either.
+  void SetWithoutPathQueries(bool without) { without_path_queries_ = without; }
+  bool WithoutPathQueries() const { return without_path_queries_; }
   // Answer to query 619 (0 means none, as the player answers without its preferences open).
   void SetDialogParentAnswer(LRESULT answer) { dialog_parent_ = answer; }
   // Answer to query 65536. By default the host behaves as the player: it reads the name as
@@ -115,6 +121,8 @@ class StandInHost {
   int TrackNumber() const { return track_; }
   // How often play restarted a track that was already playing (with simulation on).
   int Restarts() const { return restarts_; }
+  // Command 40157 toggles the mode while a track plays; query 658 tells it on players from
+  // 5.58 on.
   bool StopAfterCurrentArmed() const { return stop_after_current_; }
   // The current track plays to its end: the player stops when stop-after-current is armed
   // (and disarms it), otherwise it goes on with the next track. Only a playing track ends.
@@ -181,6 +189,7 @@ class StandInHost {
   std::string ini_path_ansi_;  // the copy query 334 points to, kept beside the wide path
   bool ini_null_ = false;
   bool old_host_ = false;
+  bool without_path_queries_ = false;
   LRESULT dialog_parent_ = 0;
   bool fixed_selector_ = false;
   LRESULT selector_answer_ = 0;

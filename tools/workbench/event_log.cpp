@@ -74,12 +74,21 @@ std::wstring DescribeQuery(const standin::HostEvent& e, const standin::StandInHo
       return Format(L"query 105 (length in seconds) -> %ld", static_cast<long>(e.answer));
     case proto::QueryIniPath:
       if (!e.answer) return L"query 334 (INI path) -> 0";
+      if (host.WithoutPathQueries()) return L"query 334 (INI path) -> 1: a player before 2.90 gives no path";
       return L"query 334 (INI path, ANSI) -> \"" + FromAnsi(host.AnsiIniPath()) + L"\"";
     case proto::QueryIniPathWide:
       if (!e.answer)
         return host.OldHost() ? L"query 1334 (INI path, wide) -> 0: an older player does not know it"
                               : L"query 1334 (INI path, wide) -> 0";
+      if (host.WithoutPathQueries()) return L"query 1334 (INI path, wide) -> 1: no path";
       return L"query 1334 (INI path, wide) -> \"" + host.IniPath() + L"\"";
+    case proto::QueryPlaylistPosition:
+      return Format(L"query 125 (playlist position) -> %ld", static_cast<long>(e.answer));
+    case proto::QueryStopAfterCurrent:
+      if (host.OldHost() || host.WithoutPathQueries())
+        return L"query 658 (stop after current) -> 0: an older player does not know it";
+      return e.answer == 0 ? L"query 658 (stop after current) -> 0, armed"
+                           : L"query 658 (stop after current) -> 1, not armed";
     case proto::QueryDialogParent:
       return Format(L"query 619 (window to centre dialogs on) -> 0x%lX", static_cast<unsigned long>(e.answer));
     case proto::QueryRegisterMessage:
@@ -104,6 +113,7 @@ std::wstring DescribeCommandEvent(const standin::HostEvent& e, const standin::St
   head += name;
   switch (id) {
     case proto::StopAfterCurrent:
+      if (before != proto::Playing) return head + L": no track plays, so the player ignores it";
       return head + (host.StopAfterCurrentArmed() ? L": the player stops after this track"
                                                   : L": the player no longer stops after this track");
     case proto::NextTrack:

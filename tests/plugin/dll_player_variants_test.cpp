@@ -1,0 +1,160 @@
+// The shipped DLL against what players do differently: stop-after-current, which toggles and
+// which only players from 5.58 on report; players without the path queries; a host whose
+// own procedure is slow for a message, so that commands are still on their way.
+#include "tests/common/test_support.h"
+
+#include <wtsapi32.h>
+
+#include <initializer_list>
+
+using standin::StandInHost;
+using testing_support::PluginDllPath;
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+using Commands = std::vector<unsigned>;
+namespace proto = standin::proto;
+
+namespace {
+
+class PlayerVariantTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    ini = folder.File(L"winamp.ini");
+    host.SetIniPath(testing_support::ToAnsi(ini));
+    host.SetSimulation(true);
+  }
+  // The rules given (the watch stays off), then the player's load and init.
+  void Start(const std::string& rules) {
+    ASSERT_TRUE(WriteFileBytes(ini, "[gen_corvane]\r\nlock_on_screensaver=0\r\n" + rules));
+    host.SetPlayState(proto::Playing);
+    ASSERT_TRUE(plugin.Load(PluginDllPath())) << plugin.Error();
+    ASSERT_EQ(0, plugin.Init(host.Window()));
+  }
+  void Stop() {
+    plugin.Quit();
+    plugin.Unload();
+  }
+  // Session changes as Windows queues them, back to back, and the commands they led to.
+  Commands Session(std::initializer_list<WPARAM> codes) {
+    host.ClearRecords();
+    std::vector<StandInHost::Notification> notifications;
+    for (WPARAM code : codes) notifications.push_back(StandInHost::SessionChange(code));
+    host.PostBackToBack(notifications, 100);
+    return host.Commands();
+  }
+  // The user's own click in the player: it passes the plug-in's subclass like any command.
+  void UserCommand(WPARAM command) { SendMessageW(host.Window(), WM_COMMAND, command, 0); }
+
+  testing_support::TempFolder folder;
+  std::wstring ini;
+  standin::PluginLoader plugin;
+};
+
+const unsigned Play = proto::Play;
+const unsigned Pause = proto::Pause;
+const unsigned StopAfter = proto::StopAfterCurrent;
+
+}  // namespace
+
+// 40157 toggles: a second trigger during the track must not post it again. What the user
+// armed is theirs; what the plug-in armed it takes back, once, when the user is back while
+// the track plays on. An older player cannot tell: the plug-in knows only its own, and only
+// for the track it armed it for.
+TEST_F(PlayerVariantTest, StopAfterTheTrackIsArmedOnceAndOnlyItsOwnIsTakenBack) {
+  for (bool old_host : {false, true}) {
+    SCOPED_TRACE(old_host ? "player before 5.58" : "player from 5.58 on");
+    host.SetOldHost(old_host);
+    Start("lock_action=4\r\nlogin_action=4\r\nunlock_action=5\r\nunlock_delay=0\r\n");
+    EXPECT_EQ(Commands{StopAfter}, Session({WTS_SESSION_LOCK, WTS_CONSOLE_DISCONNECT}));
+    host.EndOfTrack();
+    EXPECT_EQ(proto::Stopped, host.PlayState()) << "the playlist played on";
+    EXPECT_EQ(Commands{Play}, Session({WTS_CONSOLE_CONNECT, WTS_SESSION_UNLOCK})) << "it stopped, so it plays";
+    EXPECT_EQ(Commands{StopAfter}, Session({WTS_SESSION_LOCK}));
+    EXPECT_EQ(Commands{StopAfter}, Session({WTS_SESSION_UNLOCK})) << "back while the track plays on";
+    EXPECT_FALSE(host.StopAfterCurrentArmed());
+    EXPECT_EQ(0, host.Restarts());
+    // The user takes it back by hand, and the playlist goes on: the next track is armed anew.
+    Session({WTS_SESSION_LOCK});
+    UserCommand(StopAfter);
+    host.EndOfTrack();
+    EXPECT_EQ(Commands{StopAfter}, Session({WTS_SESSION_LOCK}));
+    EXPECT_TRUE(host.StopAfterCurrentArmed());
+    host.EndOfTrack();
+    Stop();
+
+    // Paused by a later rule: the host toggles the mode only while playing, so play goes first.
+    Start("lock_action=4\r\nlogin_action=1\r\nunlock_action=5\r\nunlock_delay=0\r\n");
+    Session({WTS_SESSION_LOCK, WTS_CONSOLE_DISCONNECT});
+    EXPECT_EQ((Commands{Play, StopAfter}), Session({WTS_CONSOLE_CONNECT}));
+    EXPECT_FALSE(host.StopAfterCurrentArmed());
+    Stop();
+  }
+  host.SetOldHost(false);
+  Start("lock_action=4\r\nunlock_action=5\r\nunlock_delay=0\r\n");
+  UserCommand(StopAfter);
+  EXPECT_EQ(Commands{}, Session({WTS_SESSION_LOCK, WTS_SESSION_UNLOCK})) << "the user's own";
+  EXPECT_TRUE(host.StopAfterCurrentArmed());
+  Stop();
+}
+
+// A player before 2.90 answers 1 to the path queries, which is no pointer: the defaults
+// apply, nothing is written, and OK in the options dialog says that no file was named.
+TEST_F(PlayerVariantTest, PlayerWithoutThePathQueriesRunsOnTheDefaults) {
+  host.SetWithoutPathQueries(true);
+  Start("lock_action=2\r\n");
+  EXPECT_EQ(Commands{Pause}, Session({WTS_SESSION_LOCK})) << "the stored stop is not read";
+
+  std::wstring box;
+  host.After(1, [&] {
+    HWND dialog = FindWindowW(L"#32770", L"\"Quillary\" - Einstellungen");
+    ASSERT_NE(nullptr, dialog);
+    host.After(1, [&] {
+      HWND popup = FindWindowW(L"#32770", L"Quillary");
+      wchar_t text[256] = {};
+      GetDlgItemTextW(popup, 0xFFFF, text, 256);
+      box = text;
+      PostMessageW(popup, WM_COMMAND, IDOK, 0);
+    });
+    SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+  });
+  plugin.Config();
+  EXPECT_EQ(
+      L"Die Einstellungen konnten nicht gespeichert werden.\nWinamp hat dem Plug-in keine Konfigurationsdatei genannt.",
+      box);
+  EXPECT_EQ("[gen_corvane]\r\nlock_on_screensaver=0\r\nlock_action=2\r\n", ReadFileBytes(ini));
+  EXPECT_EQ(0u, GetProfileIntW(L"gen_corvane", L"lock_action", 0)) << "nor into win.ini";
+  Stop();
+}
+
+// The host's own procedure takes 1.2 s for the lock (a slow machine right after resume), and
+// the disconnect queued behind it finds the pause still on its way: a second pause would
+// un-pause. Once the host has handled it, the host's own state counts again, also after quit.
+TEST_F(PlayerVariantTest, ACommandCountsUntilTheHostHasHandledIt) {
+  Start("lock_action=1\r\nlogin_action=1\r\nunlock_action=8\r\n");
+  host.SetMessageHandler([slow = true](UINT message, WPARAM code, LPARAM, LRESULT*) mutable {
+    if (message == WM_WTSSESSION_CHANGE && code == WTS_SESSION_LOCK && slow) {
+      slow = false;
+      Sleep(1200);
+    }
+    return false;
+  });
+  EXPECT_EQ(Commands{Pause}, Session({WTS_SESSION_LOCK, WTS_CONSOLE_DISCONNECT}));
+  EXPECT_EQ(proto::Paused, host.PlayState());
+
+  // The user resumes by hand and locks again: the lock reads the host's real state.
+  Session({WTS_CONSOLE_CONNECT});
+  UserCommand(Play);
+  EXPECT_EQ(Commands{Pause}, Session({WTS_SESSION_LOCK}));
+
+  // Quit with the pause still queued; the host handles it without the plug-in. After a
+  // second init (the DLL stayed mapped) the host's state counts, not the pause of before.
+  UserCommand(Play);
+  SendMessageW(host.Window(), WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 1);
+  plugin.Quit();
+  host.PumpFor(50);
+  UserCommand(Play);
+  ASSERT_EQ(0, plugin.Init(host.Window()));
+  EXPECT_EQ(Commands{Pause}, Session({WTS_SESSION_LOCK}));
+  Stop();
+}
