@@ -223,6 +223,10 @@ INT_PTR COptionsDlg::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
       return 0;
     case WM_CTLCOLORSTATIC:
       return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+      OnSystemChange(message, wParam, lParam);
+      return 0;
     case WM_DESTROY:
       OnDestroy();
       return 0;
@@ -593,9 +597,22 @@ void COptionsDlg::CheckDelayField(int field_id) {
 INT_PTR COptionsDlg::OnCtlColorStatic(HDC dc, HWND control) {
   const int id = GetDlgCtrlID(control);
   if (id < IDT_HEADER_BAND || id > IDT_COPYRIGHT) return 0;
-  // The header band and its texts sit on white.
+  // The header band and its texts sit on white; in high contrast on the scheme's window
+  // colours, whose brush is the system's own and never deleted.
   SetBkMode(dc, TRANSPARENT);
-  return reinterpret_cast<INT_PTR>(HeaderBrush);
+  if (!HighContrastOn()) return reinterpret_cast<INT_PTR>(HeaderBrush);
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
+}
+
+// High contrast switched on or off, or the colours changed: the common controls hear of it
+// only from their parent, and every text is painted again in the colours that now apply.
+void COptionsDlg::OnSystemChange(UINT message, WPARAM wParam, LPARAM lParam) {
+  for (HWND control = GetWindow(Window, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+    if (message == WM_SYSCOLORCHANGE) SendMessageW(control, message, wParam, lParam);
+    InvalidateRect(control, nullptr, TRUE);
+  }
+  InvalidateRect(Window, nullptr, TRUE);
 }
 
 void COptionsDlg::OnDestroy() {

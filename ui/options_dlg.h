@@ -36,6 +36,7 @@ class COptionsDlg final : public CBaseDlg {
   void OnInitDialog(HWND window);
   void OnCommand(WPARAM wParam, LPARAM lParam);
   INT_PTR OnCtlColorStatic(HDC dc, HWND control);
+  void OnSystemChange(UINT message, WPARAM wParam, LPARAM lParam);
   void OnDestroy();
   void OnDefaults();
 

@@ -50,25 +50,6 @@ SIZE TextSize(HWND control, const std::wstring& text, int width, UINT flags, int
   return {r.right, r.bottom};
 }
 
-// What the control paints of itself (WM_PRINTCLIENT) into a bitmap of its width and this
-// height, top-down, 0x00RRGGBB.
-std::vector<DWORD> Painted(HWND control, int width, int height) {
-  BITMAPINFO info = {};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
-  GdiFlush();
-  std::vector<DWORD> pixels(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + width * height);
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
-  for (DWORD& pixel : pixels) pixel &= 0xFFFFFF;
-  return pixels;
-}
-
 // Where a control's text paints (a check box's with its square; any other control: the
 // control) and whether the text fits, judged as Wine's controls draw it.
 struct Judged {
@@ -175,7 +156,7 @@ void ExpectEverythingReadable(HWND dialog, const std::vector<RECT>& table) {
     HWND box = GetDlgItem(dialog, id);
     RECT r = {};
     GetClientRect(box, &r);
-    const std::vector<DWORD> pixels = Painted(box, r.right, r.bottom);
+    const std::vector<DWORD> pixels = PaintedPixels(box, r.right, r.bottom);
     int inked = 0;
     for (int x = Judge(dialog, box).text_left; x < r.right; ++x) {
       inked += pixels[x] != pixels.back() || pixels[(r.bottom - 1) * r.right + x] != pixels.back();
@@ -197,7 +178,7 @@ void ExpectLinkOnALineOfItsOwn(HWND dialog) {
   const RECT h = ControlRect(dialog, hint), link = ControlRect(dialog, GetDlgItem(dialog, IDT_SCREENSAVER_LINK));
   const int width = h.right - h.left, tall = link.bottom + (link.bottom - link.top) * 3 - h.top;
   SetWindowPos(hint, nullptr, 0, 0, width, tall, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
-  const std::vector<DWORD> pixels = Painted(hint, width, tall);
+  const std::vector<DWORD> pixels = PaintedPixels(hint, width, tall);
   SetWindowPos(hint, nullptr, 0, 0, width, h.bottom - h.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
   int last_row = -1;
   for (int i = 0; i < width * tall; ++i) {
