@@ -277,6 +277,34 @@ TEST_F(OptionsDialogLayout, LinkKeepsItsOwnLineWhateverTheHintSays) {
   });
 }
 
+// Texts longer than the template's: two texts of one row wrap, so the row grows by one line
+// (not two) and what lies below moves down by it, a combo box keeping its height; a word
+// wider than its label widens the label.
+TEST_F(OptionsDialogLayout, LongerTextsGrowTheirRowAndMoveWhatLiesBelow) {
+  ShowHint(false);
+  RunDialog([&](COptionsDlg&, HWND dialog) {
+    HWND list = GetDlgItem(dialog, IDC_LOGIN_ACTION), below = GetDlgItem(dialog, IDT_UNLOCK_EVENT);
+    RECT client = {}, grown_client = {};
+    GetClientRect(dialog, &client);
+    const RECT list_before = ControlRect(dialog, list), below_before = ControlRect(dialog, below);
+    SetDlgItemTextW(dialog, IDT_LOGIN_EVENT, L"... sich ein anderer Benutzer an diesem Computer anmeldet");
+    SetDlgItemTextW(dialog, IDT_LOGIN_DELAY, L"Verz\u00f6gerung vor der Aktion:");
+    SetDlgItemTextW(dialog, IDT_LOCK_UNIT, L"Sekundenbruchteile");
+    Later(1, [dialog] { Click(OwnedPopup(dialog), IDYES); });
+    Click(dialog, IDB_DEFAULTS);
+
+    ExpectEverythingReadable(dialog, TemplateLayout());
+    const int line = TextSize(list, L"X", 0, DT_SINGLELINE).cy;
+    const RECT list_after = ControlRect(dialog, list);
+    EXPECT_EQ(list_before.top + line, list_after.top);
+    EXPECT_EQ(list_before.bottom - list_before.top, list_after.bottom - list_after.top);
+    EXPECT_EQ(below_before.top + line, ControlRect(dialog, below).top);
+    GetClientRect(dialog, &grown_client);
+    EXPECT_EQ(client.bottom + line, grown_client.bottom);
+    Click(dialog, IDCANCEL);
+  });
+}
+
 namespace {
 
 // Runs this test program again in a process of its own with these arguments: its exit code
@@ -327,7 +355,7 @@ TEST_P(DisplayScale, LayoutHolds) {
   }
   EXPECT_EQ(0u, status) << output;
   EXPECT_NE(std::string::npos, output.find("laid out at " + std::to_string(dpi) + " DPI")) << output;
-  EXPECT_NE(std::string::npos, output.find("[  PASSED  ] 2 tests.")) << output;
+  EXPECT_NE(std::string::npos, output.find("[  PASSED  ] 3 tests.")) << output;
 }
 
 INSTANTIATE_TEST_SUITE_P(From125To200Percent, DisplayScale, ::testing::Values(120, 144, 168, 192));
