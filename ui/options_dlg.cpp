@@ -424,7 +424,7 @@ void COptionsDlg::LayOut(bool hint_shown) {
   RECT place[MaxControls];
   int grow[MaxControls] = {};
   bool frame[MaxControls] = {};
-  RECT link_place = {};
+  RECT link_place = {};  // the link's width and height, placed once the hint's top is known
   int hint_text = 0;
   for (int i = 0; i < count; ++i) {
     HWND control = Table.controls[i];
