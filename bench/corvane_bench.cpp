@@ -380,8 +380,9 @@ void DialogOpen(const std::wstring& dll, int rounds) {
   HDC screen = GetDC(nullptr);
   const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
-  std::printf("dialog-open: %.2f ms from config to the dialog shown and painted, at %d DPI, hint hidden (median of %u)\n",
-              Median(ms), dpi, static_cast<unsigned>(ms.size()));
+  std::printf(
+      "dialog-open: %.2f ms from config to the dialog shown and painted, at %d DPI, hint hidden (median of %u)\n",
+      Median(ms), dpi, static_cast<unsigned>(ms.size()));
   s.Stop();
 }
 

@@ -472,8 +472,8 @@ void COptionsDlg::LayOut(bool hint_shown) {
     RECT& r = place[i];
     const int down = ShiftAt(rects[i].top, rects, grow, count);
     r.top = rects[i].top + down;
-    r.bottom = frame[i] ? rects[i].bottom + ShiftAt(rects[i].bottom, rects, grow, count)
-                        : rects[i].bottom + down + grow[i];
+    r.bottom =
+        frame[i] ? rects[i].bottom + ShiftAt(rects[i].bottom, rects, grow, count) : rects[i].bottom + down + grow[i];
     if (Table.controls[i] != hint || !hint_shown) continue;
     // The hint ends where its text does, so that the two never paint over each other.
     r.bottom = r.top + hint_text;

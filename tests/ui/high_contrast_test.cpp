@@ -25,8 +25,8 @@ class BlackHighContrast {
  public:
   BlackHighContrast() {
     for (int i = 0; i < 6; ++i) saved_[i] = GetSysColor(Elements[i]);
-    const COLORREF black[] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(0, 0, 0), RGB(255, 255, 255), RGB(255, 255, 0),
-                              RGB(63, 242, 63)};
+    const COLORREF black[] = {RGB(0, 0, 0),       RGB(255, 255, 255), RGB(0, 0, 0),
+                              RGB(255, 255, 255), RGB(255, 255, 0),   RGB(63, 242, 63)};
     SetSysColors(6, Elements, black);
     HighContrastQuery = HighContrastIsOn;
   }
@@ -36,8 +36,8 @@ class BlackHighContrast {
   }
 
  private:
-  static constexpr int Elements[] = {COLOR_BTNFACE, COLOR_BTNTEXT, COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_HOTLIGHT,
-                                     COLOR_GRAYTEXT};
+  static constexpr int Elements[] = {COLOR_BTNFACE,    COLOR_BTNTEXT,  COLOR_WINDOW,
+                                     COLOR_WINDOWTEXT, COLOR_HOTLIGHT, COLOR_GRAYTEXT};
   COLORREF saved_[6] = {};
 };
 

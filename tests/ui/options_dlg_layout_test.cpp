@@ -77,7 +77,8 @@ Judged Judge(HWND dialog, HWND control) {
     const SIZE s = TextSize(control, text, w - inset, (style & BS_MULTILINE) ? DT_WORDBREAK : DT_SINGLELINE);
     const int top = (style & BS_TOP) ? 1 : (h - s.cy) / 2;
     judged = {{place.left, place.top + top, place.left + inset + s.cx, place.top + top + s.cy},
-              s.cx <= w - inset && top >= 0 && top + s.cy <= h, inset};
+              s.cx <= w - inset && top >= 0 && top + s.cy <= h,
+              inset};
   } else if (lstrcmpiW(kind, L"Button") == 0) {
     const SIZE s = TextSize(control, text, 0, DT_SINGLELINE);
     // A group box's caption stands 8 px in; a push button's text inside its frame.
@@ -88,8 +89,8 @@ Judged Judge(HWND dialog, HWND control) {
     combo.cbSize = sizeof(combo);
     GetComboBoxInfo(control, &combo);
     for (const ListItem& item : ListItems(dialog, GetDlgCtrlID(control))) {
-      judged.fits = judged.fits && TextSize(control, item.text, 0, DT_SINGLELINE).cx <=
-                                       combo.rcItem.right - combo.rcItem.left - 2;
+      judged.fits = judged.fits &&
+                    TextSize(control, item.text, 0, DT_SINGLELINE).cx <= combo.rcItem.right - combo.rcItem.left - 2;
     }
   }
   return judged;
@@ -100,7 +101,8 @@ INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) { return me
 // The template as the dialog manager lays it out, without the options dialog's own layout:
 // the controls' places in creation order, then the client rectangle.
 std::vector<RECT> TemplateLayout() {
-  HWND plain = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OPTIONS), nullptr, PlainDialogProc, 0);
+  HWND plain =
+      CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OPTIONS), nullptr, PlainDialogProc, 0);
   std::vector<RECT> rects;
   for (HWND c = GetWindow(plain, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) rects.push_back(ControlRect(plain, c));
   RECT client = {};
@@ -137,7 +139,8 @@ void ExpectEverythingReadable(HWND dialog, const std::vector<RECT>& table) {
       if (!is_frame(controls[f]) || !Inside(table[i], table[f])) continue;
       RECT inner = ControlRect(dialog, controls[f]);
       if (GetDlgCtrlID(controls[f]) != IDT_HEADER_BAND) inner.top += TextSize(controls[f], L"X", 0, DT_SINGLELINE).cy;
-      EXPECT_TRUE(Inside(judged.ink, inner)) << id << " leaves " << GetDlgCtrlID(controls[f]) << " at " << dpi << " DPI";
+      EXPECT_TRUE(Inside(judged.ink, inner))
+          << id << " leaves " << GetDlgCtrlID(controls[f]) << " at " << dpi << " DPI";
     }
   }
   for (size_t a = 0; a < inks.size(); ++a) {
