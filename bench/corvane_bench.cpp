@@ -352,6 +352,43 @@ void InitTimes(const std::wstring& dll, int rounds) {
               medians[2] / medians[0]);
 }
 
+// --- Opening the options dialog ------------------------------------------------------------
+
+// From the host's config call until the dialog stands painted: its modal loop shows it when
+// its queue first runs empty and then tells the owner (WM_ENTERIDLE), where the bench paints
+// what is still pending, takes the time and closes the dialog.
+void DialogOpen(const std::wstring& dll, int rounds) {
+  Session s;
+  if (!s.Start(dll, "[gen_corvane]\r\nlock_on_screensaver=0\r\n", L"quillary-bench-dialog.ini")) return;
+  double opened = 0;
+  s.host.SetMessageHandler([&opened](UINT message, WPARAM wParam, LPARAM lParam, LRESULT*) {
+    if (message != WM_ENTERIDLE || wParam != MSGF_DIALOGBOX || opened > 0) return false;
+    HWND dialog = reinterpret_cast<HWND>(lParam);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    opened = Seconds();
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    return false;
+  });
+  // The first openings also load what every later one finds ready (fonts, classes, caches).
+  // The openings are spread over some seconds: on a shared machine Wine's server is now and
+  // then slowed down for a second or two, which a median over a shorter span could catch whole.
+  std::vector<double> ms;
+  for (int r = -3; r < rounds; ++r) {
+    opened = 0;
+    const double start = Seconds();
+    s.plugin.Config();
+    if (opened > 0 && r >= 0) ms.push_back((opened - start) * 1e3);
+    s.host.PumpFor(80);
+  }
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  std::printf(
+      "dialog-open: %.2f ms from config to the dialog shown and painted, at %d DPI, hint hidden (median of %u)\n",
+      Median(ms), dpi, static_cast<unsigned>(ms.size()));
+  s.Stop();
+}
+
 void DllSize(const std::wstring& dll) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (GetFileAttributesExW(dll.c_str(), GetFileExInfoStandard, &data))
@@ -363,19 +400,27 @@ void DllSize(const std::wstring& dll) {
 int wmain(int argc, wchar_t** argv) {
   std::wstring dll = standin::ProgramFolder() + L"gen_corvane.dll";
   bool quick = false;
+  bool dialog_only = false;
   for (int i = 1; i < argc; ++i) {
     std::wstring arg = argv[i];
     if (arg == L"--quick") quick = true;
+    if (arg == L"--dialog") dialog_only = true;
     if (arg == L"--plugin" && i + 1 < argc) dll = argv[++i];
   }
   setvbuf(stdout, nullptr, _IONBF, 0);
   SetSecureScreenSaverRegistry(L"5");
+  if (dialog_only) {
+    DialogOpen(dll, quick ? 30 : 100);
+    ClearScreenSaverRegistry();
+    return 0;
+  }
 
   DllSize(dll);
   PassThrough(dll, quick ? 9 : 31);
   LockToPause(dll, quick ? 50 : 300);
   InitTimes(dll, quick ? 5 : 15);
   QuitTimes(dll, quick ? 3 : 7);
+  DialogOpen(dll, quick ? 30 : 100);
   WatchCpu(dll, quick ? 10 : 60);
   ClearScreenSaverRegistry();
   return 0;

@@ -35,6 +35,8 @@ Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
 ; The player lives under Program Files and the uninstall entry under HKLM.
 RequestExecutionLevel admin
+; The pages are laid out at the display's DPI instead of stretched (and blurred) by Windows.
+ManifestDPIAware true
 ; No InstallDir: .onInit finds the player's folder. An InstallDir would also make "Browse"
 ; append its last component to whatever folder the user picks.
 ; A file that cannot be written fails the install; "ignore" would report a broken install as done.

@@ -59,4 +59,13 @@ probe_loop &
 probe_pid=$!
 trap 'kill "$probe_pid" 2>/dev/null || true; rm -rf "$probe"' EXIT
 
-QUILLARY_PROBE_DIR="Z:${probe//\//\\}" "$root/scripts/with-wine.sh" "$build" wine "$build/bin/corvane-bench.exe" "$@"
+# The figures, then the dialog's opening once more at 150 % (144 DPI). Wine reads LogPixels when a
+# process starts: it is set for that one run and removed again (with-wine.sh removes one left
+# behind).
+QUILLARY_PROBE_DIR="Z:${probe//\//\\}" "$root/scripts/with-wine.sh" "$build" bash -c '
+  bench=$1; shift
+  key="HKCU\Control Panel\Desktop"
+  wine "$bench" "$@" || exit $?
+  wine reg add "$key" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+  trap "wine reg delete \"$key\" /v LogPixels /f >/dev/null 2>&1" EXIT
+  wine "$bench" --dialog "$@"' bench "$build/bin/corvane-bench.exe" "$@"

@@ -51,4 +51,9 @@ if [ ! -f "$ready" ]; then
 fi
 
 wineserver -p
+# A run killed while a test had set the display's DPI leaves LogPixels behind, and every
+# program would start at that DPI (Wine reads it when a process starts).
+if sed -n '/^\[Control Panel\\\\Desktop\]/,/^$/p' "$WINEPREFIX/user.reg" | grep -q '^"LogPixels"='; then
+  wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
+fi
 "$@"

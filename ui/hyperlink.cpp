@@ -9,6 +9,13 @@ ATOM LinkPropertyAtom = 0;
 LONG LinkCount = 0;
 HFONT UnderlineFont = nullptr;
 HCURSOR HandCursor = nullptr;
+HighContrastQueryFunction HighContrastQuery = SystemParametersInfoW;
+
+bool HighContrastOn() {
+  HIGHCONTRASTW mode = {};
+  mode.cbSize = sizeof(mode);
+  return HighContrastQuery(SPI_GETHIGHCONTRAST, sizeof(mode), &mode, 0) && (mode.dwFlags & HCF_HIGHCONTRASTON);
+}
 
 namespace {
 
@@ -241,7 +248,10 @@ LRESULT CALLBACK CHyperLink::LinkParentWndProc(HWND window, UINT message, WPARAM
       // The parent picks brush and background; the link's colour goes on top of its choice.
       LRESULT brush = CallWindowProcW(own, window, message, wParam, lParam);
       const bool purple = link->Visited && !link->KeepUnvisitedColor;
-      SetTextColor(reinterpret_cast<HDC>(wParam), purple ? LinkVisitedColor : LinkUnvisitedColor);
+      const COLORREF color = HighContrastOn() ? GetSysColor(COLOR_HOTLIGHT)
+                             : purple         ? LinkVisitedColor
+                                              : LinkUnvisitedColor;
+      SetTextColor(reinterpret_cast<HDC>(wParam), color);
       return brush;
     }
     default:

@@ -1,6 +1,6 @@
 // Turns a static text control into a link that the shell opens: blue, purple once
-// visited, underlined with the hand cursor while hovered, and opened by a click or the
-// space key. Everything hangs on window properties named by one module-wide atom.
+// visited (in high contrast the scheme's link colour), underlined with the hand cursor while
+// hovered, and opened by a click or the space key. Everything hangs on window properties named by one module-wide atom.
 //
 // Classes in this file:
 //   CHyperLink  - one link on one static control.
@@ -60,3 +60,10 @@ extern HCURSOR HandCursor;
 
 constexpr COLORREF LinkUnvisitedColor = 0x00FF0000;
 constexpr COLORREF LinkVisitedColor = 0x00800080;
+
+// Whether Windows' high-contrast mode is on, asked at every paint: links then take the
+// scheme's link colour (COLOR_HOTLIGHT) and the dialog's header the scheme's window colours.
+bool HighContrastOn();
+// Seam for the tests: the call that answers SPI_GETHIGHCONTRAST (Wine cannot switch it on).
+using HighContrastQueryFunction = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT);
+extern HighContrastQueryFunction HighContrastQuery;

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <climits>
 #include <cwchar>
 #include <initializer_list>
 #include <new>
@@ -57,23 +58,22 @@ void KeepInWorkArea(const RECT& reference, int width, int height, int* x, int* y
   if (*y < area.top) *y = area.top;
 }
 
-// The buttons under the "Weitere Optionen" group, which move down with it.
-constexpr int BottomButtons[] = {IDB_DEFAULTS, IDOK, IDCANCEL};
-
-RECT ClientRectOf(HWND dialog, int id) {
+RECT PlaceOf(HWND dialog, HWND control) {
   RECT r = {};
-  HWND control = GetDlgItem(dialog, id);
   GetWindowRect(control, &r);
   MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
   return r;
 }
 
-// Moves a control only when it is elsewhere, so that a layout that stays costs nothing.
-bool MoveControl(HWND dialog, int id, const RECT& r) {
-  const RECT now = ClientRectOf(dialog, id);
+// Moves a control only when it is elsewhere, so that a layout that stays costs nothing. A
+// control that keeps its size keeps it untouched: a combo box takes a height as the height
+// of its open list.
+bool MoveControl(HWND dialog, HWND control, const RECT& r) {
+  const RECT now = PlaceOf(dialog, control);
   if (EqualRect(&r, &now)) return false;
-  SetWindowPos(GetDlgItem(dialog, id), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-               SWP_NOZORDER | SWP_NOACTIVATE);
+  const bool same_size = r.right - r.left == now.right - now.left && r.bottom - r.top == now.bottom - now.top;
+  SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+               SWP_NOZORDER | SWP_NOACTIVATE | (same_size ? SWP_NOSIZE : 0));
   return true;
 }
 
@@ -87,26 +87,65 @@ wchar_t* ControlText(HWND control, int* length) {
   return text;
 }
 
-// Lines that DrawTextW needs for the first `count` characters at this width.
-int TextLines(HDC dc, const wchar_t* text, int count, int width, UINT flags, int line_height) {
-  RECT r = {0, 0, width, 0};
-  DrawTextW(dc, text, count, &r, flags | DT_CALCRECT);
-  return line_height > 0 ? (r.bottom - r.top + line_height - 1) / line_height : 1;
+// How a control takes part in the layout: a text that wraps (a static, a multi-line check
+// box), a frame around others that stretches with them (a group box, the header band), or
+// neither. For a text, the flags with which the control draws it.
+enum class Part { Fixed, Frame, Static, CheckBox };
+Part PartOf(HWND control, UINT* flags) {
+  wchar_t kind[8] = {};
+  GetClassNameW(control, kind, 8);
+  const LONG style = GetWindowLongW(control, GWL_STYLE);
+  if (lstrcmpiW(kind, L"Button") == 0) {
+    if ((style & BS_TYPEMASK) == BS_GROUPBOX) return Part::Frame;
+    *flags = DT_WORDBREAK;
+    return (style & BS_MULTILINE) && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX ? Part::CheckBox : Part::Fixed;
+  }
+  if (lstrcmpiW(kind, L"Static") != 0) return Part::Fixed;
+  if (GetWindowTextLengthW(control) == 0) return Part::Frame;
+  const LONG type = style & SS_TYPEMASK;
+  *flags = DT_WORDBREAK | DT_EXPANDTABS | ((style & SS_NOPREFIX) ? DT_NOPREFIX : 0);
+  return type == SS_LEFT || type == SS_RIGHT ? Part::Static : Part::Fixed;
 }
 
-// Where the last of `lines` lines starts. Word wrapping fills each line greedily, so a prefix
-// is broken as the whole text is: the last line follows the longest prefix, cut at a space,
-// that fits in one line less. Cutting only at spaces errs, if at all, towards a longer last
-// line, so that a link placed after it never covers its text.
-int StartOfLastLine(HDC dc, const wchar_t* text, int length, int width, UINT flags, int lines, int line_height) {
-  int start = 0;
-  for (int i = 0; i < length && lines > 1; ++i) {
-    if (text[i] != L' ') continue;
-    if (TextLines(dc, text, i, width, flags, line_height) > lines - 1) break;
-    start = i + 1;
+// The room that the control's text takes with its own font when it wraps at the width of
+// `place`, as the control paints it: a check box's text starts half a digit's width right of
+// its square and one pixel more, the room left for its focus rectangle. A word wider than
+// the line makes it wider. `line` is the font's line height. Without memory for the text,
+// the room it has.
+SIZE TextRoom(HWND control, UINT flags, bool check_box, const RECT& place, int* line) {
+  int length = 0;
+  wchar_t* text = ControlText(control, &length);
+  HDC dc = GetDC(control);
+  HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  TEXTMETRICW metrics = {};
+  GetTextMetricsW(dc, &metrics);
+  *line = metrics.tmHeight > 0 ? metrics.tmHeight : 1;
+  int inset = 0;
+  if (check_box) {
+    GetCharWidthW(dc, L'0', L'0', &inset);
+    inset = GetSystemMetrics(SM_CXMENUCHECK) + inset / 2 + 1;
   }
-  while (start < length && text[start] == L' ') ++start;
-  return start;
+  RECT r = {0, 0, place.right - place.left - inset, place.bottom - place.top};
+  if (text) DrawTextW(dc, text, length, &r, flags | DT_CALCRECT);
+  SelectObject(dc, previous);
+  ReleaseDC(control, dc);
+  delete[] text;
+  return {r.right + inset, r.bottom};
+}
+
+// How far a point at the template's height y moves down: by the growth of every row above
+// it, a row (the controls with one top) growing as its tallest text.
+int ShiftAt(int y, const RECT* rects, const int* grow, int count) {
+  int shift = 0;
+  for (int i = 0; i < count; ++i) {
+    if (grow[i] == 0 || rects[i].top >= y) continue;
+    bool tallest = true;
+    for (int j = 0; j < count; ++j) {
+      if (rects[j].top == rects[i].top && (grow[j] > grow[i] || (grow[j] == grow[i] && j < i))) tallest = false;
+    }
+    if (tallest) shift += grow[i];
+  }
+  return shift;
 }
 
 void PlaceOverForeground(HWND box) {
@@ -169,6 +208,10 @@ INT_PTR COptionsDlg::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
       return 0;
     case WM_CTLCOLORSTATIC:
       return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+      OnSystemChange(message, wParam, lParam);
+      return 0;
     case WM_DESTROY:
       OnDestroy();
       return 0;
@@ -332,95 +375,103 @@ void COptionsDlg::LoadOptionChecks() {
   const bool shown = !ScreenSaverLocksSession();
   ShowWindow(GetDlgItem(Window, IDT_SCREENSAVER_HINT), shown ? SW_SHOW : SW_HIDE);
   ShowWindow(GetDlgItem(Window, IDT_SCREENSAVER_LINK), shown ? SW_SHOW : SW_HIDE);
-  LayOutScreenSaverHint(shown);
+  LayOut(shown);
 }
 
 void COptionsDlg::TakeTableLayout() {
-  Table.link = ClientRectOf(Window, IDT_SCREENSAVER_LINK);
-  Table.group = ClientRectOf(Window, IDG_OPTIONS);
-  for (int i = 0; i < 3; ++i) Table.buttons[i] = ClientRectOf(Window, BottomButtons[i]);
+  int count = 0;
+  for (HWND control = GetWindow(Window, GW_CHILD); control && count < MaxControls;
+       control = GetWindow(control, GW_HWNDNEXT)) {
+    Table.controls[count] = control;
+    Table.rects[count++] = PlaceOf(Window, control);
+  }
+  Table.count = count;
   RECT own = {};
   GetWindowRect(Window, &own);
   Table.dialog = {own.right - own.left, own.bottom - own.top};
 }
 
-// With the dialog's real font the hint's last line runs under the link where the template
-// puts it. The link goes after that line when it fits there, else onto a line of its own,
-// for which the group box, the buttons under it and the dialog make room. Hidden, the hint
-// leaves the template's layout as it is.
-void COptionsDlg::LayOutScreenSaverHint(bool shown) {
-  const RECT link = shown ? LinkPlaceAfterHint() : Table.link;
-  const int grow = link.bottom > Table.link.bottom ? link.bottom - Table.link.bottom : 0;
-  bool moved = MoveControl(Window, IDT_SCREENSAVER_LINK, link);
-  RECT group = Table.group;
-  group.bottom += grow;
-  moved = MoveControl(Window, IDG_OPTIONS, group) || moved;
-  for (int i = 0; i < 3; ++i) {
-    RECT button = Table.buttons[i];
-    OffsetRect(&button, 0, grow);
-    moved = MoveControl(Window, BottomButtons[i], button) || moved;
-  }
-  if (!moved) return;
-  SetWindowPos(Window, nullptr, 0, 0, Table.dialog.cx, Table.dialog.cy + grow,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  InvalidateRect(Window, nullptr, TRUE);
+const RECT& COptionsDlg::TableRect(HWND control) const {
+  int i = 0;
+  while (i < Table.count - 1 && Table.controls[i] != control) ++i;
+  return Table.rects[i];
 }
 
-RECT COptionsDlg::LinkPlaceAfterHint() const {
+// The template's layout where the real font fits it. A text that needs more room grows a
+// line at a time (a word that cannot wrap makes it wider); what lies below moves down by as
+// much, and the group boxes around it, the buttons and the dialog grow by as much. The
+// screen saver hint's link, while shown, takes the line under the hint's text, for which the
+// hint's row grows as for a line of its own text. Hidden, hint and link take no room.
+void COptionsDlg::LayOut(bool hint_shown) {
   HWND hint = GetDlgItem(Window, IDT_SCREENSAVER_HINT);
   HWND link = GetDlgItem(Window, IDT_SCREENSAVER_LINK);
-  RECT area = {};
-  GetClientRect(hint, &area);
-  MapWindowPoints(hint, Window, reinterpret_cast<POINT*>(&area), 2);
-  const int width = area.right - area.left;
-  int hint_length = 0;
-  int link_length = 0;
-  wchar_t* hint_text = ControlText(hint, &hint_length);
-  wchar_t* link_text = ControlText(link, &link_length);
-
-  // Measured as the static controls draw: their own fonts, word breaks, tabs and prefixes.
-  HDC dc = GetDC(hint);
-  HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hint, WM_GETFONT, 0, 0)));
-  TEXTMETRICW metrics = {};
-  GetTextMetricsW(dc, &metrics);
-  const int line = metrics.tmHeight;
-  const UINT flags = DT_WORDBREAK | DT_EXPANDTABS | ((GetWindowLongW(hint, GWL_STYLE) & SS_NOPREFIX) ? DT_NOPREFIX : 0);
-  int lines = 1;
-  SIZE last = {};
-  SIZE space = {};
-  if (hint_text && link_text) {
-    lines = TextLines(dc, hint_text, hint_length, width, flags, line);
-    const int start = StartOfLastLine(dc, hint_text, hint_length, width, flags, lines, line);
-    GetTextExtentPoint32W(dc, hint_text + start, hint_length - start, &last);
-    GetTextExtentPoint32W(dc, L" ", 1, &space);
+  const int count = Table.count;
+  RECT place[MaxControls];
+  int grow[MaxControls] = {};
+  bool frame[MaxControls] = {};
+  RECT link_place = {};  // the link's width and height, placed once the hint's top is known
+  int hint_text = 0;
+  for (int i = 0; i < count; ++i) {
+    HWND control = Table.controls[i];
+    RECT& r = place[i];
+    r = Table.rects[i];
+    UINT flags = 0;
+    const Part part = PartOf(control, &flags);
+    const LONG style = GetWindowLongW(control, GWL_STYLE);
+    frame[i] = part == Part::Frame;
+    const bool shown = control == hint || control == link ? hint_shown : (style & WS_VISIBLE) != 0;
+    if (part < Part::Static || !shown || control == link) continue;
+    int line = 1;
+    const SIZE need = TextRoom(control, flags, part == Part::CheckBox, r, &line);
+    if (need.cx > r.right - r.left) {
+      if (part == Part::Static && (style & SS_TYPEMASK) == SS_RIGHT) {
+        r.left = r.right - need.cx;
+      } else {
+        r.right = r.left + need.cx;
+      }
+    }
+    int height = need.cy;
+    if (control == hint) {
+      // The link takes the line under the hint's text: as wide as its text (at least as the
+      // template), within the hint's width.
+      const RECT& table_link = TableRect(link);
+      const int table_width = table_link.right - table_link.left;
+      UINT link_flags = 0;
+      PartOf(link, &link_flags);
+      int link_line = 1;
+      link_place = {r.left, 0, r.right, table_link.bottom - table_link.top};
+      const SIZE link_need = TextRoom(link, link_flags, false, link_place, &link_line);
+      const int wanted = link_need.cx > table_width ? link_need.cx : table_width;
+      if (r.left + wanted < r.right) link_place.right = r.left + wanted;
+      if (link_need.cy > link_place.bottom) link_place.bottom = link_need.cy;
+      hint_text = need.cy;
+      height += link_place.bottom;
+    }
+    const int room = r.bottom - r.top;
+    if (height > room) grow[i] = (height - room + line - 1) / line * line;
   }
-  SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(link, WM_GETFONT, 0, 0)));
-  SIZE link_extent = {};
-  if (link_text) GetTextExtentPoint32W(dc, link_text, link_length, &link_extent);
-  SelectObject(dc, previous);
-  ReleaseDC(hint, dc);
-  const bool measured = hint_text && link_text;
-  delete[] hint_text;
-  delete[] link_text;
 
-  const int link_width = Table.link.right - Table.link.left;
-  const int link_height = Table.link.bottom - Table.link.top;
-  RECT place = {};
-  const int after = area.left + last.cx + space.cx;
-  if (measured && after + link_extent.cx <= area.right) {
-    place.left = after;
-    place.top = area.top + (lines - 1) * line;
-  } else {
-    // Not measured (no memory) counts as not fitting: the link's own line is always clear.
-    place.left = area.left;
-    place.top = area.top + lines * line;
+  const RECT* rects = Table.rects;
+  bool moved = false;
+  for (int i = 0; i < count; ++i) {
+    RECT& r = place[i];
+    const int down = ShiftAt(rects[i].top, rects, grow, count);
+    r.top = rects[i].top + down;
+    r.bottom =
+        frame[i] ? rects[i].bottom + ShiftAt(rects[i].bottom, rects, grow, count) : rects[i].bottom + down + grow[i];
+    if (Table.controls[i] != hint || !hint_shown) continue;
+    // The hint ends where its text does, so that the two never paint over each other.
+    r.bottom = r.top + hint_text;
+    OffsetRect(&link_place, 0, r.bottom);
   }
-  // The template's width, or its text's where that is wider (with the real font it is, and
-  // the text would wrap out of sight), but never past the hint's right edge, inside the group.
-  const int wanted = link_extent.cx > link_width ? link_extent.cx : link_width;
-  place.right = place.left + wanted < area.right ? place.left + wanted : area.right;
-  place.bottom = place.top + link_height;
-  return place;
+  for (int i = 0; i < count; ++i) {
+    const RECT& r = Table.controls[i] == link && hint_shown ? link_place : place[i];
+    moved = MoveControl(Window, Table.controls[i], r) || moved;
+  }
+  if (!moved) return;
+  SetWindowPos(Window, nullptr, 0, 0, Table.dialog.cx, Table.dialog.cy + ShiftAt(INT_MAX, rects, grow, count),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(Window, nullptr, TRUE);
 }
 
 void COptionsDlg::StoreControls() {
@@ -513,9 +564,22 @@ void COptionsDlg::CheckDelayField(int field_id) {
 INT_PTR COptionsDlg::OnCtlColorStatic(HDC dc, HWND control) {
   const int id = GetDlgCtrlID(control);
   if (id < IDT_HEADER_BAND || id > IDT_COPYRIGHT) return 0;
-  // The header band and its texts sit on white.
+  // The header band and its texts sit on white; in high contrast on the scheme's window
+  // colours, whose brush is the system's own and never deleted.
   SetBkMode(dc, TRANSPARENT);
-  return reinterpret_cast<INT_PTR>(HeaderBrush);
+  if (!HighContrastOn()) return reinterpret_cast<INT_PTR>(HeaderBrush);
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
+}
+
+// High contrast switched on or off, or the colours changed: the common controls hear of it
+// only from their parent, and every text is painted again in the colours that now apply.
+void COptionsDlg::OnSystemChange(UINT message, WPARAM wParam, LPARAM lParam) {
+  for (HWND control = GetWindow(Window, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+    if (message == WM_SYSCOLORCHANGE) SendMessageW(control, message, wParam, lParam);
+    InvalidateRect(control, nullptr, TRUE);
+  }
+  InvalidateRect(Window, nullptr, TRUE);
 }
 
 void COptionsDlg::OnDestroy() {

@@ -36,6 +36,7 @@ class COptionsDlg final : public CBaseDlg {
   void OnInitDialog(HWND window);
   void OnCommand(WPARAM wParam, LPARAM lParam);
   INT_PTR OnCtlColorStatic(HDC dc, HWND control);
+  void OnSystemChange(UINT message, WPARAM wParam, LPARAM lParam);
   void OnDestroy();
   void OnDefaults();
 
@@ -50,20 +51,21 @@ class COptionsDlg final : public CBaseDlg {
   void UpdateOptionAvailability();
   void LoadOptionChecks();
   void TakeTableLayout();
-  void LayOutScreenSaverHint(bool shown);
-  RECT LinkPlaceAfterHint() const;
+  const RECT& TableRect(HWND control) const;
+  void LayOut(bool hint_shown);
   void StoreControls();
   void ClampDelayField(int field_id);
   void CheckDelayField(int field_id);
   // A string of the module's table; empty when it cannot be loaded.
   void LoadText(UINT id, wchar_t (&buffer)[100]) const;
 
-  // Where the template puts what the screen saver hint's own line moves (client pixels), and
-  // the dialog's size: the layout while the hint is hidden.
+  // The template's layout in client pixels, taken before anything moves: every control (in
+  // creation order) with its place, and the dialog's size.
+  static constexpr int MaxControls = 40;
   struct TableLayout {
-    RECT link;
-    RECT group;
-    RECT buttons[3];
+    HWND controls[MaxControls];
+    RECT rects[MaxControls];
+    int count;
     SIZE dialog;
   } Table = {};
 };

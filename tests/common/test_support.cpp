@@ -148,6 +148,8 @@ void ResetStateThePluginReads() {
   RemoveValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"NoAutoReturnToWelcome");
   RemoveValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
               L"ScreenSaverGracePeriod");
+  // Read by Wine when a process starts; removing it changes no process that runs already.
+  RemoveValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
   SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, FALSE, nullptr, 0);
 }
 

@@ -69,9 +69,10 @@ class ScopedRegistryValue {
   std::vector<BYTE> old_data_;
 };
 
-// Puts back what a fresh session gives the plug-in to read: no ScreenSaverIsSecure and no
-// NoAutoReturnToWelcome under HKCU\Control Panel\Desktop, no ScreenSaverGracePeriod under
-// Winlogon (so 5 s), and no screen saver running in this process. Every test program calls
+// Puts back what a fresh session gives the plug-in to read: no ScreenSaverIsSecure, no
+// NoAutoReturnToWelcome and no LogPixels (so 96 DPI for the programs started from then on)
+// under HKCU\Control Panel\Desktop, no ScreenSaverGracePeriod under Winlogon (so 5 s),
+// and no screen saver running in this process. Every test program calls
 // it before each test; the tests that change these values run alone (SERIAL), so no other
 // test's reset can meet them half-way.
 void ResetStateThePluginReads();

@@ -117,6 +117,19 @@ std::set<std::wstring> ListTree(const std::wstring& root, const std::wstring& pr
   return entries;
 }
 
+// Whether the program's manifest (resource 1 of type RT_MANIFEST, which Windows reads when it
+// starts the program) declares it DPI-aware, so that its pages are not stretched and blurred.
+bool DeclaresDpiAwareness(const std::wstring& program) {
+  HMODULE image = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HRSRC found = image ? FindResourceW(image, MAKEINTRESOURCEW(1), RT_MANIFEST) : nullptr;
+  HGLOBAL loaded = found ? LoadResource(image, found) : nullptr;
+  const char* text = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+  const std::string manifest = text ? std::string(text, SizeofResource(image, found)) : std::string();
+  if (image) FreeLibrary(image);
+  const size_t setting = manifest.find("<dpiAware");
+  return setting != std::string::npos && manifest.compare(manifest.find('>', setting), 6, ">true<") == 0;
+}
+
 std::set<std::wstring> With(std::set<std::wstring> entries, std::initializer_list<const wchar_t*> more) {
   entries.insert(more.begin(), more.end());
   return entries;
@@ -370,6 +383,8 @@ TEST_F(SetupTest, UninstallerRemovesExactlyWhatTheSetupAdded) {
 
   ASSERT_EQ(0u, RunSetup(L"/S /D=" + player.Folder()));
   EXPECT_EQ(With(before, {L"Plugins\\gen_corvane.dll", L"Plugins\\quillary-uninstall.exe"}), ListTree(player.Folder()));
+  EXPECT_TRUE(DeclaresDpiAwareness(SetupPath()));
+  EXPECT_TRUE(DeclaresDpiAwareness(player.Uninstaller()));
   EXPECT_EQ(L"Quillary (Winamp-Plug-in)", EntryString(L"DisplayName"));
   EXPECT_EQ(L"" QUILLARY_VERSION_TEXT, EntryString(L"DisplayVersion"));
   EXPECT_EQ(L"Quillary-Team", EntryString(L"Publisher"));

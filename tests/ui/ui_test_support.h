@@ -32,6 +32,10 @@ void DrawWhole(HWND dialog);
 // that cache, show only what stays behind.
 void FillWindowDcCache();
 
+// What the control paints of itself (WM_PRINTCLIENT, its background too) into a bitmap of
+// this size: rows top-down, each pixel 0x00RRGGBB.
+std::vector<DWORD> PaintedPixels(HWND control, int width, int height);
+
 // GDI objects, windows and kernel handles of this process (testing_support's probe).
 struct ObjectCounts {
   int gdi = 0;

@@ -1,0 +1,127 @@
+// In Windows' high-contrast mode every link takes the scheme's link colour and the header
+// the scheme's window colours, judged by the painted pixels. Wine cannot switch the mode on,
+// so the seam answers for it; the scheme's colours hold for the whole session while a test
+// runs (alone, and put back afterwards).
+#include "tests/ui/ui_test_support.h"
+
+#include <cmath>
+#include <map>
+
+#include "ui/hyperlink.h"
+#include "ui/resource.h"
+
+using namespace ui_testing;
+
+namespace {
+
+BOOL WINAPI HighContrastIsOn(UINT action, UINT size, PVOID data, UINT flags) {
+  if (action != SPI_GETHIGHCONTRAST) return SystemParametersInfoW(action, size, data, flags);
+  static_cast<HIGHCONTRASTW*>(data)->dwFlags = HCF_HIGHCONTRASTON | HCF_AVAILABLE;
+  return TRUE;
+}
+
+// The mode switched on, with the colours of Windows' "High Contrast Black" scheme.
+class BlackHighContrast {
+ public:
+  BlackHighContrast() {
+    for (int i = 0; i < 6; ++i) saved_[i] = GetSysColor(Elements[i]);
+    const COLORREF black[] = {RGB(0, 0, 0),       RGB(255, 255, 255), RGB(0, 0, 0),
+                              RGB(255, 255, 255), RGB(255, 255, 0),   RGB(63, 242, 63)};
+    SetSysColors(6, Elements, black);
+    HighContrastQuery = HighContrastIsOn;
+  }
+  ~BlackHighContrast() {
+    HighContrastQuery = SystemParametersInfoW;
+    SetSysColors(6, Elements, saved_);
+  }
+
+ private:
+  static constexpr int Elements[] = {COLOR_BTNFACE,    COLOR_BTNTEXT,  COLOR_WINDOW,
+                                     COLOR_WINDOWTEXT, COLOR_HOTLIGHT, COLOR_GRAYTEXT};
+  COLORREF saved_[6] = {};
+};
+
+// A system colour as the painted pixels hold it (0x00RRGGBB).
+DWORD Pixel(COLORREF color) { return GetRValue(color) << 16 | GetGValue(color) << 8 | GetBValue(color); }
+
+double Luminance(DWORD pixel) {
+  double sum = 0;
+  const double weights[] = {0.0722, 0.7152, 0.2126};
+  for (int i = 0; i < 3; ++i) {
+    const double c = ((pixel >> (8 * i)) & 0xFF) / 255.0;
+    sum += weights[i] * (c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+  }
+  return sum;
+}
+
+double Contrast(DWORD a, DWORD b) {
+  const double la = Luminance(a) + 0.05, lb = Luminance(b) + 0.05;
+  return la > lb ? la / lb : lb / la;
+}
+
+// What a text control paints: its paper (the commonest colour) and its ink (the commonest
+// other one, the text's own colour where the strokes are whole pixels).
+std::pair<DWORD, DWORD> PaperAndInk(HWND control) {
+  RECT r = {};
+  GetClientRect(control, &r);
+  std::map<DWORD, int> counts;
+  for (DWORD pixel : PaintedPixels(control, r.right, r.bottom)) ++counts[pixel];
+  std::pair<DWORD, int> paper = {0, 0}, ink = {0, 0};
+  for (const auto& count : counts) {
+    if (count.second > paper.second) {
+      ink = paper;
+      paper = count;
+    } else if (count.second > ink.second) {
+      ink = count;
+    }
+  }
+  return {paper.first, ink.first};
+}
+
+}  // namespace
+
+TEST_F(OptionsDialogTest, LinksAndHeaderTakeTheHighContrastScheme) {
+  {
+    BlackHighContrast scheme;
+    RunDialog([](COptionsDlg& options, HWND dialog) {
+      const struct {
+        int id;
+        int paper, ink;
+      } texts[] = {{IDT_SCREENSAVER_LINK, COLOR_BTNFACE, COLOR_HOTLIGHT},
+                   {IDT_WEB_LINK, COLOR_WINDOW, COLOR_HOTLIGHT},
+                   {IDT_TITLE, COLOR_WINDOW, COLOR_WINDOWTEXT},
+                   {IDT_COPYRIGHT, COLOR_WINDOW, COLOR_WINDOWTEXT}};
+      for (const auto& text : texts) {
+        const std::pair<DWORD, DWORD> painted = PaperAndInk(GetDlgItem(dialog, text.id));
+        EXPECT_EQ(Pixel(GetSysColor(text.paper)), painted.first) << text.id;
+        EXPECT_EQ(Pixel(GetSysColor(text.ink)), painted.second) << text.id;
+        EXPECT_GE(Contrast(painted.first, painted.second), 4.5) << text.id;
+      }
+      options.ScreenSaverLink.Open();  // visited: still the scheme's colour
+      EXPECT_EQ(Pixel(GetSysColor(COLOR_HOTLIGHT)), PaperAndInk(GetDlgItem(dialog, IDT_SCREENSAVER_LINK)).second);
+      Click(dialog, IDCANCEL);
+    });
+    EXPECT_NE(0u, GetObjectType(GetSysColorBrush(COLOR_WINDOW))) << "the system's brush is never deleted";
+  }
+  // In the usual colours everything stays as it was: blue links, the header on white.
+  RunDialog([](COptionsDlg&, HWND dialog) {
+    EXPECT_EQ(std::make_pair(DWORD{0xFFFFFF}, DWORD{0x0000FF}), PaperAndInk(GetDlgItem(dialog, IDT_WEB_LINK)));
+    EXPECT_EQ(DWORD{0xFFFFFF}, PaperAndInk(GetDlgItem(dialog, IDT_TITLE)).first);
+    EXPECT_EQ(DWORD{0x0000FF}, PaperAndInk(GetDlgItem(dialog, IDT_SCREENSAVER_LINK)).second);
+    Click(dialog, IDCANCEL);
+  });
+}
+
+// Switched on while the dialog is open, as Windows announces it: every text is painted again.
+TEST_F(OptionsDialogTest, SwitchingHighContrastRepaintsTheOpenDialog) {
+  RunDialog([](COptionsDlg&, HWND dialog) {
+    DrawWhole(dialog);
+    HighContrastQuery = HighContrastIsOn;
+    SendMessageW(dialog, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+    for (int id : {IDT_HEADER_BAND, IDT_TITLE, IDT_WEB_LINK, IDT_LOCK_EVENT, IDX_LOCK_ON_SCREENSAVER}) {
+      EXPECT_TRUE(GetUpdateRect(GetDlgItem(dialog, id), nullptr, FALSE)) << id << " waits for no repaint";
+    }
+    HighContrastQuery = SystemParametersInfoW;
+    Click(dialog, IDCANCEL);
+  });
+}
