@@ -68,6 +68,22 @@ bool StandInHost::Create(HINSTANCE instance, bool visible, const wchar_t* title)
     if (!RegisterClassExW(&wc)) return false;
   }
 
+  // The player's other windows (its preferences, above all) run the tasks: their messages
+  // never pass the main window's procedure, of which a plug-in's subclass is part.
+  WNDCLASSEXW tasks = {};
+  tasks.cbSize = sizeof(tasks);
+  if (!GetClassInfoExW(instance, TaskWindowClass, &tasks)) {
+    tasks = {};
+    tasks.cbSize = sizeof(tasks);
+    tasks.lpfnWndProc = TaskWindowProc;
+    tasks.hInstance = instance;
+    tasks.lpszClassName = TaskWindowClass;
+    if (!RegisterClassExW(&tasks)) return false;
+  }
+  task_window_ = CreateWindowExW(0, TaskWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+  if (!task_window_) return false;
+  SetWindowLongPtrW(task_window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+
   QueryPerformanceCounter(&start_);
   DWORD style = visible ? (WS_OVERLAPPEDWINDOW | WS_VISIBLE) : WS_OVERLAPPED;
   window_ = CreateWindowExW(0, HostWindowClass, title, style, CW_USEDEFAULT, CW_USEDEFAULT, 480, 360, nullptr, nullptr,
@@ -76,11 +92,14 @@ bool StandInHost::Create(HINSTANCE instance, bool visible, const wchar_t* title)
 }
 
 void StandInHost::Destroy() {
-  if (!window_) return;
-  HWND window = window_;
-  for (auto& task : tasks_) KillTimer(window, task.first);
+  if (task_window_) {
+    for (auto& task : tasks_) KillTimer(task_window_, task.first);
+    DestroyWindow(task_window_);
+    task_window_ = nullptr;
+  }
   tasks_.clear();
-  DestroyWindow(window);  // WM_NCDESTROY clears window_
+  if (!window_) return;
+  DestroyWindow(window_);  // WM_NCDESTROY clears window_
   window_ = nullptr;
 }
 
@@ -202,12 +221,25 @@ UINT_PTR StandInHost::After(DWORD ms, std::function<void()> task) {
   UINT_PTR id = next_task_id_;
   next_task_id_ = next_task_id_ >= LastTaskTimer ? FirstTaskTimer : next_task_id_ + 1;
   tasks_[id] = std::move(task);
-  SetTimer(window_, id, ms ? ms : 1, nullptr);
+  SetTimer(task_window_, id, ms ? ms : 1, nullptr);
   return id;
 }
 
 void StandInHost::Cancel(UINT_PTR task) {
-  if (tasks_.erase(task) && window_) KillTimer(window_, task);
+  if (tasks_.erase(task) && task_window_) KillTimer(task_window_, task);
+}
+
+LRESULT CALLBACK StandInHost::TaskWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<StandInHost*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (message != WM_TIMER || !self) return DefWindowProcW(hwnd, message, wParam, lParam);
+  KillTimer(hwnd, wParam);
+  auto it = self->tasks_.find(wParam);
+  if (it != self->tasks_.end()) {
+    std::function<void()> task = std::move(it->second);
+    self->tasks_.erase(it);
+    task();
+  }
+  return 0;
 }
 
 LRESULT CALLBACK StandInHost::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -227,17 +259,6 @@ LRESULT CALLBACK StandInHost::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
 }
 
 LRESULT StandInHost::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_TIMER && wParam >= FirstTaskTimer && wParam <= LastTaskTimer) {
-    KillTimer(window_, wParam);
-    auto it = tasks_.find(wParam);
-    if (it != tasks_.end()) {
-      std::function<void()> task = std::move(it->second);
-      tasks_.erase(it);
-      task();
-    }
-    return 0;
-  }
-
   LRESULT result = 0;
   if (handler_ && handler_(message, wParam, lParam, &result)) {
     // A test's own answer; still recorded below when the message is one we track.

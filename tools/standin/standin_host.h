@@ -44,6 +44,7 @@ constexpr LRESULT FirstMessageSelector = 65537;
 constexpr unsigned CloseCommand = WM_CLOSE;
 
 constexpr wchar_t HostWindowClass[] = L"Winamp v1.x";
+constexpr wchar_t TaskWindowClass[] = L"Quillary stand-in tasks";
 
 // Readable names for logs and test messages: "pause", "close", "playing"; an unknown
 // command id gives an empty name.
@@ -166,8 +167,9 @@ class StandInHost {
   };
   static Notification SessionChange(WPARAM code) { return {WM_WTSSESSION_CHANGE, code, 1}; }
   void PostBackToBack(const std::vector<Notification>& notifications, DWORD ms);
-  // Runs task on this thread after ms, from a timer on the host window, so it also runs
-  // inside modal loops (a dialog the plug-in shows). Returns the timer id.
+  // Runs task on this thread after ms, from a timer, so it also runs inside modal loops (a
+  // dialog the plug-in shows), but on a window of its own, as the player's preferences are:
+  // a task never runs inside the main window's procedure. Returns the timer id.
   UINT_PTR After(DWORD ms, std::function<void()> task);
   // Drops a task that has not run yet.
   void Cancel(UINT_PTR task);
@@ -176,12 +178,14 @@ class StandInHost {
 
  private:
   static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK TaskWindowProc(HWND, UINT, WPARAM, LPARAM);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT AnswerQuery(WPARAM wParam, LPARAM lParam);
   void Simulate(WPARAM command);
   void Record(HostEvent::Kind kind, UINT message, WPARAM wParam, LPARAM lParam, LRESULT answer);
 
   HWND window_ = nullptr;
+  HWND task_window_ = nullptr;
   int play_state_ = proto::Stopped;
   int length_ = 215;
   int track_length_ = 215;  // what a stream switched off returns to

@@ -221,6 +221,23 @@ void WorkbenchWindow::Refresh() {
   }
 }
 
+WorkbenchWindow* WorkbenchWindow::Removing = nullptr;
+
+void CALLBACK WorkbenchWindow::RemoveFromPreferences(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  WorkbenchWindow* self = Removing;
+  Removing = nullptr;
+  if (!self || !self->bench_->Loaded() || self->bench_->Configuring()) return;
+  // The player's own confirmation comes first; the plug-in may ask its own question after.
+  const std::wstring question =
+      L"Remove the plug-in \"" + self->bench_->PluginDescription() + L"\"? The player calls its uninstall export.";
+  if (MessageBoxW(self->host_, question.c_str(), L"Player preferences", MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    self->bench_->Log().Write(L"  the user keeps the plug-in");
+    return;
+  }
+  self->bench_->Uninstall(0);
+}
+
 bool WorkbenchWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
   switch (message) {
     case WM_COMMAND:
@@ -297,19 +314,14 @@ void WorkbenchWindow::OnButton(int id) {
       say(L"configure");
       if (bench_->Loaded() && !bench_->Configuring()) bench_->Configure(DialogButton::None, 0);
       break;
-    case IdUninstall: {
+    case IdUninstall:
       say(L"uninstall");
       if (!bench_->Loaded() || bench_->Configuring()) break;
-      // The player's own confirmation comes first; the plug-in may ask its own question after.
-      const std::wstring question =
-          L"Remove the plug-in \"" + bench_->PluginDescription() + L"\"? The player calls its uninstall export.";
-      if (MessageBoxW(host_, question.c_str(), L"Player preferences", MB_YESNO | MB_ICONQUESTION) != IDYES) {
-        log.Write(L"  the user keeps the plug-in");
-        break;
-      }
-      bench_->Uninstall(0);
+      // The player's preferences are a window of their own: the removal runs from the message
+      // loop, not inside the main window's procedure, of which the plug-in's subclass is part.
+      Removing = this;
+      SetTimer(nullptr, 0, 0, RemoveFromPreferences);
       break;
-    }
     case IdClearLog:
       SetWindowTextW(log_view_, L"");
       break;

@@ -40,6 +40,9 @@ class WorkbenchWindow {
 
   bool Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
   void OnButton(int id);
+  // "Uninstall...", run from a thread timer as the player's preferences window would.
+  static void CALLBACK RemoveFromPreferences(HWND, UINT, UINT_PTR timer, DWORD);
+  static WorkbenchWindow* Removing;
   void Layout();
   HWND Add(int id, const wchar_t* window_class, const wchar_t* text, DWORD style, int width);
   void SetText(int id, const std::wstring& text);
