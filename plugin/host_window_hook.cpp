@@ -131,7 +131,7 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       case WM_COMMAND: {
         // Once the host's own procedure returns, the player has acted on the command.
         const LRESULT result = CallWindowProcW(PreviousHostWindowProc, window, message, wParam, lParam);
-        OnHostCommandHandled(wParam);
+        OnHostCommandHandled(window, wParam);
         return result;
       }
       case WM_USER:

@@ -56,18 +56,23 @@ void PostCommand(HWND host, WPARAM command) {
 
 LRESULT AskHost(HWND host, LPARAM selector) { return SendMessageW(host, WM_USER, 0, selector); }
 
-// Whether the host's stop-after-current is armed; by the plug-in while StopAfterCurrentByPlugin
-// stays set. A host before 5.58 cannot say: there only the plug-in's own arming is known,
-// for as long as the same track is current.
+// Whether the host's stop-after-current is armed, and by whom: by the plug-in while
+// StopAfterCurrentByPlugin stays set, by the user while StopAfterCurrentByUser does. Players
+// from 5.58 on say whether it is armed; before that only the toggles seen pass for it, and
+// only for as long as the same track is current.
 bool StopAfterCurrentArmed(HWND host) {
   SessionController& c = Controller;
   // While a 40157 of ours is on its way, the host still answers as before it.
   if (NewestOnItsWay(host::CommandStopAfterCurrent) != 0) return c.StopAfterCurrentByPlugin;
   const int32_t track = static_cast<int32_t>(AskHost(host, host::QueryPlaylistPosition));
-  const bool ours = c.StopAfterCurrentByPlugin && track == c.StopAfterCurrentTrack;
-  const bool armed =
-      c.HostReportsStopAfterCurrent ? AskHost(host, host::QueryStopAfterCurrent) == host::StopAfterCurrentArmed : ours;
+  const bool same_track = c.HostReportsStopAfterCurrent || track == c.StopAfterCurrentTrack;
+  const bool ours = c.StopAfterCurrentByPlugin && same_track;
+  const bool users = c.StopAfterCurrentByUser && same_track;
+  const bool armed = c.HostReportsStopAfterCurrent
+                         ? AskHost(host, host::QueryStopAfterCurrent) == host::StopAfterCurrentArmed
+                         : ours || users;
   c.StopAfterCurrentByPlugin = ours && armed;
+  c.StopAfterCurrentByUser = users && armed;
   c.StopAfterCurrentTrack = track;
   return armed;
 }
@@ -101,18 +106,32 @@ int32_t QueryPlayingState(HWND host) {
   const WORD on_its_way = NewestOnItsWay(0);
   const int32_t state =
       on_its_way ? StateAfter(on_its_way) : static_cast<int32_t>(AskHost(host, host::QueryPlayingState));
-  // A stopped host has ended the track, and with it the plug-in's stop-after-current.
-  if (state != host::StatePlaying && state != host::StatePaused) Controller.StopAfterCurrentByPlugin = false;
+  // A stopped host has ended the track, and with it its stop-after-current.
+  if (state != host::StatePlaying && state != host::StatePaused) {
+    Controller.StopAfterCurrentByPlugin = false;
+    Controller.StopAfterCurrentByUser = false;
+  }
   return state;
 }
 
-void OnHostCommandHandled(WPARAM wParam) {
+void OnHostCommandHandled(HWND host, WPARAM wParam) {
   for (unsigned i = NextSlot - CommandSlots; i != NextSlot; ++i) {
     if (OnTheirWay[i % CommandSlots] == LOWORD(wParam)) {
       OnTheirWay[i % CommandSlots] = 0;
       return;
     }
   }
+  // The player toggles the switch only while a track plays.
+  if (LOWORD(wParam) != host::CommandStopAfterCurrent || AskHost(host, host::QueryPlayingState) != host::StatePlaying) {
+    return;
+  }
+  // None of ours: the user toggled the switch. Armed, it is off now, and the plug-in no
+  // longer takes anything back; otherwise it is the user's, which the plug-in leaves alone.
+  SessionController& c = Controller;
+  const bool was_armed = c.StopAfterCurrentByPlugin || c.StopAfterCurrentByUser;
+  c.StopAfterCurrentByPlugin = false;
+  c.StopAfterCurrentByUser = !was_armed;
+  c.StopAfterCurrentTrack = static_cast<int32_t>(AskHost(host, host::QueryPlaylistPosition));
 }
 
 void ForgetCommandsOnTheirWay() { std::memset(OnTheirWay, 0, sizeof(OnTheirWay)); }
@@ -177,6 +196,8 @@ void ExecuteAction(int32_t delay, HWND host, int32_t action, bool stop_paused_st
       InterruptPlayback(host, state, host::CommandPause);
       break;
     case Stop:
+      // Stopped, the player could keep our stop-after-current for the next play.
+      if (state == host::StatePlaying) TakeBackStopAfterCurrent(host, state);
       if (state == host::StatePaused && stop_paused_stream) {
         PostCommand(host, host::CommandStop);  // a paused stream: playback was not running
       } else {
@@ -184,6 +205,7 @@ void ExecuteAction(int32_t delay, HWND host, int32_t action, bool stop_paused_st
       }
       break;
     case StopWithFade:
+      if (state == host::StatePlaying) TakeBackStopAfterCurrent(host, state);
       InterruptPlayback(host, state, host::CommandStopWithFade);
       break;
     case StopAfterCurrent:

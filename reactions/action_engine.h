@@ -26,7 +26,7 @@ void OnDelayTimer(HWND host);
 int32_t QueryPlayingState(HWND host);
 // Called by the host window's procedure once the host's own procedure has returned from a
 // WM_COMMAND.
-void OnHostCommandHandled(WPARAM wParam);
+void OnHostCommandHandled(HWND host, WPARAM wParam);
 // At quit: nothing posted before counts as on its way any more.
 void ForgetCommandsOnTheirWay();
 // The longest a posted command counts as on its way, for a host that never handles it;

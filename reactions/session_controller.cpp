@@ -18,6 +18,7 @@ SessionController::SessionController()
       IniPathBuffer(nullptr),
       HostReportsStopAfterCurrent(false),
       StopAfterCurrentByPlugin(false),
+      StopAfterCurrentByUser(false),
       StopAfterCurrentTrack(0) {}
 
 SessionController::~SessionController() {

@@ -32,6 +32,7 @@ struct SessionController {
   wchar_t* IniPathBuffer;        // owns the live settings' ini_path (AdoptIniPath)
   bool HostReportsStopAfterCurrent;  // query 1334 answered a path: the host answers query 658
   bool StopAfterCurrentByPlugin;     // the engine armed the host's stop-after-current...
+  bool StopAfterCurrentByUser;       // the user armed it (a toggle of the player's own)...
   int32_t StopAfterCurrentTrack;     // ...for the track at this playlist position
 };
 

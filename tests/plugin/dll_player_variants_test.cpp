@@ -89,13 +89,31 @@ TEST_F(PlayerVariantTest, StopAfterTheTrackIsArmedOnceAndOnlyItsOwnIsTakenBack) 
     EXPECT_EQ((Commands{Play, StopAfter}), Session({WTS_CONSOLE_CONNECT}));
     EXPECT_FALSE(host.StopAfterCurrentArmed());
     Stop();
+
+    // Stopped by a later rule: taken back first, so the next play does not end after a track.
+    Start("lock_action=4\r\nlogin_action=2\r\nunlock_action=5\r\nunlock_delay=0\r\n");
+    EXPECT_EQ((Commands{StopAfter, StopAfter, proto::Stop}), Session({WTS_SESSION_LOCK, WTS_CONSOLE_DISCONNECT}));
+    EXPECT_FALSE(host.StopAfterCurrentArmed());
+    Stop();
+
+    // What the user arms is theirs, also where the player cannot say; what the user takes
+    // back while the unlock waits stays taken back.
+    Start("lock_action=4\r\nunlock_action=5\r\nunlock_delay=1\r\n");
+    UserCommand(StopAfter);
+    EXPECT_EQ(Commands{}, Session({WTS_SESSION_LOCK})) << "the user's own";
+    Session({WTS_SESSION_UNLOCK});
+    host.PumpFor(1100);
+    EXPECT_TRUE(host.StopAfterCurrentArmed());
+    UserCommand(StopAfter);
+    EXPECT_EQ(Commands{StopAfter}, Session({WTS_SESSION_LOCK}));
+    Session({WTS_SESSION_UNLOCK});
+    UserCommand(StopAfter);
+    host.ClearRecords();
+    host.PumpFor(1100);
+    EXPECT_EQ(Commands{}, host.Commands()) << "the user took it back already";
+    EXPECT_FALSE(host.StopAfterCurrentArmed());
+    Stop();
   }
-  host.SetOldHost(false);
-  Start("lock_action=4\r\nunlock_action=5\r\nunlock_delay=0\r\n");
-  UserCommand(StopAfter);
-  EXPECT_EQ(Commands{}, Session({WTS_SESSION_LOCK, WTS_SESSION_UNLOCK})) << "the user's own";
-  EXPECT_TRUE(host.StopAfterCurrentArmed());
-  Stop();
 }
 
 // A player before 2.90 answers 1 to the path queries, which is no pointer: the defaults

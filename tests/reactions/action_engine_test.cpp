@@ -28,13 +28,13 @@ class EngineTest : public HostTest {
     Controller.TimerPending = Controller.PausedByPlugin = Controller.ScreenSaverTriggered = false;
     Controller.GracePeriodSeconds = 0;
     Controller.PendingAction = DoNothing;
-    Controller.StopAfterCurrentByPlugin = false;
+    Controller.StopAfterCurrentByPlugin = Controller.StopAfterCurrentByUser = false;
     ForgetCommandsOnTheirWay();
     host.SetLength(215);
     // The plug-in's window hook is not installed here: hand its timer and the passing
     // commands over as it would.
     host.SetMessageHandler([this](UINT message, WPARAM id, LPARAM, LRESULT* result) {
-      if (message == WM_COMMAND) OnHostCommandHandled(id);
+      if (message == WM_COMMAND) OnHostCommandHandled(host.Window(), id);
       if (message != WM_TIMER || id != DelayTimer) return false;
       OnDelayTimer(Host());
       *result = 0;
