@@ -108,6 +108,21 @@ HookResult RegisterAndSubclass(HWND host) {
   return Subclass(host) ? HookResult::Hooked : HookResult::Failed;
 }
 
+namespace {
+
+// The host's own procedure, counted while it runs: its own modal dialogs and boxes run inside
+// it, with HostWindowProc below them on the stack.
+LRESULT CallHostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  ++HostProcedureDepth;
+  const LRESULT result = CallWindowProcW(PreviousHostWindowProc, window, message, wParam, lParam);
+  --HostProcedureDepth;
+  return result;
+}
+
+}  // namespace
+
+int HostProcedureDepth = 0;
+
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (HookActive) {
     switch (message) {
@@ -130,7 +145,7 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;  // the host sees the notification too
       case WM_COMMAND: {
         // Once the host's own procedure returns, the player has acted on the command.
-        const LRESULT result = CallWindowProcW(PreviousHostWindowProc, window, message, wParam, lParam);
+        const LRESULT result = CallHostProcedure(window, message, wParam, lParam);
         OnHostCommandHandled(window, wParam);
         return result;
       }
@@ -149,7 +164,7 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
   }
   if (message == WM_NCDESTROY && window == SubclassedWindow) SubclassedWindow = nullptr;
-  return CallWindowProcW(PreviousHostWindowProc, window, message, wParam, lParam);
+  return CallHostProcedure(window, message, wParam, lParam);
 }
 
 namespace {

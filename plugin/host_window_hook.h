@@ -15,6 +15,9 @@ enum class HookResult {
 HookResult RegisterAndSubclass(HWND host);
 
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Calls of the host's own procedure from HostWindowProc now on the stack (a dialog or box of
+// the player's, opened from its main window, runs inside one).
+extern int HostProcedureDepth;
 
 // At quit: unregisters, kills the plug-in's timers and gives the window back its previous
 // procedure when HostWindowProc is still the one installed. When another subclass sits on

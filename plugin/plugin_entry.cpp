@@ -41,8 +41,9 @@ extern "C" __declspec(dllexport) GeneralPurposePluginHeader* __cdecl winampGetGe
 
 extern "C" __declspec(dllexport) int __cdecl winampUninstallPlugin(HINSTANCE, HWND parent, int) {
   // A modal loop of ours is on the stack (the dialog, a box, also this export's own
-  // question): an unload now would return into freed code.
-  if (ModalUiDepth > 0) return 0;
+  // question), or one of the player's runs inside our subclass: an unload now would return
+  // into freed code.
+  if (ModalUiDepth > 0 || HostProcedureDepth > 0) return 0;
   const ReactionSettings& settings = Controller.Settings;
   if (settings.IniHoldsSection()) {
     wchar_t question[100] = {};

@@ -507,3 +507,28 @@ TEST_F(BoxDllTest, FailedRemovalOfTheSettingsIsReportedAndTheSectionStays) {
   EXPECT_EQ(contents, ReadFileBytes(ini));
   Stop();
 }
+
+// A dialog of the player's own (File > Open, its About box), opened from its main window,
+// runs inside our subclass's call of the host's procedure. Removed from the preferences under
+// it, the export declines: quit and FreeLibrary would leave that call returning into freed
+// code. Once the dialog is closed, removal goes ahead.
+TEST_F(BoxDllTest, RemovalUnderAPlayersOwnDialogIsDeclined) {
+  constexpr WPARAM OpenFile = 40029;
+  host.SetMessageHandler([this](UINT message, WPARAM wParam, LPARAM, LRESULT*) {
+    if (message == WM_COMMAND && LOWORD(wParam) == OpenFile) {
+      MessageBoxW(host.Window(), L"Datei öffnen", L"Winamp", MB_OK);
+    }
+    return false;
+  });
+  Start();
+  host.After(10, [this] {
+    AskToRemove();
+    PostMessageW(FindWindowW(L"#32770", L"Winamp"), WM_COMMAND, IDOK, 0);
+  });
+  SendMessageW(host.Window(), WM_COMMAND, OpenFile, 0);
+  EXPECT_EQ(std::vector<int>{0}, answers);
+  AskToRemove();
+  EXPECT_EQ((std::vector<int>{0, 1}), answers);
+  EXPECT_EQ(0u, asked) << "no settings to ask about";
+  Stop();
+}
