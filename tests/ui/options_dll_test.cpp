@@ -199,6 +199,9 @@ TEST_F(OptionsDllTest, DialogAndQuestionOpenInTheWorkAreaOfThePlayersMonitor) {
       HWND window = FindDialogs().found;
       ASSERT_NE(nullptr, window);
       GetWindowRect(window, &dialog);
+      // The user drags the dialog half past the monitor's far corner, then asks for the
+      // defaults: the question, centred on the dialog, is pushed back into the work area.
+      SetWindowPos(window, nullptr, work.right - 150, work.bottom - 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
       host.After(1, [&] {
         HWND box = FindWindowW(L"#32770", L"Quillary");  // alone on the desktop: ours
         GetWindowRect(box, &question);
