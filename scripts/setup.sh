@@ -35,28 +35,29 @@ if [ $have_i386 -eq 0 ]; then
   dpkg --add-architecture i386
 fi
 
-# A package mirror in the middle of a sync serves one index (often i386 from the security
-# suite) with the wrong size, and apt-get update exits 100. Such a sync passes: try again a
-# few times, then go on with the indexes that did arrive.
-update_ok=0
-for attempt in 1 2 3 4; do
-  if apt-get update -qq; then update_ok=1; break; fi
-  [ $attempt -lt 4 ] && { echo "setup: apt-get update failed (attempt $attempt of 4); trying again in 20 s" >&2; sleep 20; }
-done
-
+# A package mirror in the middle of a sync serves an index or a package (often the i386 ones
+# of the security suite) with the wrong size, and apt-get exits 100. Such a sync passes: the
+# update and the install are tried again a few times, 20 s apart, and the install also after
+# an update that failed, with the indexes that did arrive.
 apt_install() { apt-get install -y -qq --no-install-recommends "$@" "${missing[@]}" >/dev/null; }
-if apt_install; then exit 0; fi
-# With the security index of one architecture missing, apt sees the other architecture's
-# newer security versions and finds no set of the 32-bit libraries that matches them; the
-# release's own versions match on both sides.
 codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-if [ $update_ok -eq 0 ] && [ -n "$codename" ] && apt_install -t "$codename"; then
-  echo "setup: installed from the release's own package versions; run this again later for the security updates" >&2
-  exit 0
-fi
-if [ $update_ok -eq 0 ]; then
-  echo "setup: FAILED at apt-get install after apt-get update failed 4 times: the package mirror may be syncing; run the command again later" >&2
-else
-  echo "setup: FAILED at apt-get install (missing: ${missing[*]}); the package mirror may be syncing; run the command again later" >&2
-fi
+failed=""
+for attempt in 1 2 3 4; do
+  if apt-get update -qq; then
+    failed="apt-get install"
+    apt_install && exit 0
+  else
+    failed="apt-get update, then apt-get install"
+    apt_install && exit 0
+    # With the security index of one architecture missing, apt sees the other
+    # architecture's newer security versions and finds no matching set of the 32-bit
+    # libraries; the release's own versions match on both sides.
+    if [ -n "$codename" ] && apt_install -t "$codename"; then
+      echo "setup: installed from the release's own package versions; run this again later for the security updates" >&2
+      exit 0
+    fi
+  fi
+  [ $attempt -lt 4 ] && { echo "setup: $failed failed (attempt $attempt of 4); trying again in 20 s" >&2; sleep 20; }
+done
+echo "setup: FAILED at $failed (missing: ${missing[*]}) four times; the package mirror may be syncing: run the command again later" >&2
 exit 1
