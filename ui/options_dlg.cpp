@@ -70,7 +70,7 @@ RECT PlaceOf(HWND dialog, HWND control) {
 // of its open list.
 bool MoveControl(HWND dialog, HWND control, const RECT& r) {
   const RECT now = PlaceOf(dialog, control);
-  if (EqualRect(&r, &now)) return false;
+  if (r.left == now.left && r.top == now.top && r.right == now.right && r.bottom == now.bottom) return false;
   const bool same_size = r.right - r.left == now.right - now.left && r.bottom - r.top == now.bottom - now.top;
   SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                SWP_NOZORDER | SWP_NOACTIVATE | (same_size ? SWP_NOSIZE : 0));
@@ -98,7 +98,7 @@ Part PartOf(HWND control, UINT* flags) {
   if (lstrcmpiW(kind, L"Button") == 0) {
     if ((style & BS_TYPEMASK) == BS_GROUPBOX) return Part::Frame;
     *flags = DT_WORDBREAK;
-    return (style & BS_MULTILINE) && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX ? Part::CheckBox : Part::Fixed;
+    return (style & BS_TYPEMASK) == BS_AUTOCHECKBOX ? Part::CheckBox : Part::Fixed;
   }
   if (lstrcmpiW(kind, L"Static") != 0) return Part::Fixed;
   if (GetWindowTextLengthW(control) == 0) return Part::Frame;
@@ -158,7 +158,7 @@ void PlaceOverForeground(HWND box) {
   int x = over.left + (over.right - over.left) / 2 - width / 2;
   int y = over.top + (over.bottom - over.top) / 2 - height / 2;
   KeepInWorkArea(over, width, height, &x, &y);
-  MoveWindow(box, x, y, width, height, FALSE);
+  SetWindowPos(box, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
 }
 
 LRESULT CALLBACK CenterMessageBoxHook(int code, WPARAM wParam, LPARAM lParam) {
@@ -373,9 +373,10 @@ void COptionsDlg::LoadOptionChecks() {
   // The hint is only worth showing where the screen saver does not return to the Welcome
   // screen; it is judged here only, not when the box is toggled.
   const bool shown = !ScreenSaverLocksSession();
+  // Laid out first, so that the link never shows for a moment where the hint's text runs.
+  LayOut(shown);
   ShowWindow(GetDlgItem(Window, IDT_SCREENSAVER_HINT), shown ? SW_SHOW : SW_HIDE);
   ShowWindow(GetDlgItem(Window, IDT_SCREENSAVER_LINK), shown ? SW_SHOW : SW_HIDE);
-  LayOut(shown);
 }
 
 void COptionsDlg::TakeTableLayout() {
@@ -423,6 +424,8 @@ void COptionsDlg::LayOut(bool hint_shown) {
     if (part < Part::Static || !shown || control == link) continue;
     int line = 1;
     const SIZE need = TextRoom(control, flags, part == Part::CheckBox, r, &line);
+    // A one-line check box whose text the real font makes longer wraps like the others.
+    if (part == Part::CheckBox && need.cy > line) SetWindowLongW(control, GWL_STYLE, style | BS_MULTILINE);
     if (need.cx > r.right - r.left) {
       if (part == Part::Static && (style & SS_TYPEMASK) == SS_RIGHT) {
         r.left = r.right - need.cx;
@@ -469,8 +472,13 @@ void COptionsDlg::LayOut(bool hint_shown) {
     moved = MoveControl(Window, Table.controls[i], r) || moved;
   }
   if (!moved) return;
-  SetWindowPos(Window, nullptr, 0, 0, Table.dialog.cx, Table.dialog.cy + ShiftAt(INT_MAX, rects, grow, count),
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // Grown (after Defaults, say), the dialog stays inside the work area it stands in.
+  RECT own = {};
+  GetWindowRect(Window, &own);
+  int x = own.left, y = own.top;
+  const int height = Table.dialog.cy + ShiftAt(INT_MAX, rects, grow, count);
+  KeepInWorkArea(own, Table.dialog.cx, height, &x, &y);
+  SetWindowPos(Window, nullptr, x, y, Table.dialog.cx, height, SWP_NOZORDER | SWP_NOACTIVATE);
   InvalidateRect(Window, nullptr, TRUE);
 }
 
@@ -575,11 +583,18 @@ INT_PTR COptionsDlg::OnCtlColorStatic(HDC dc, HWND control) {
 // High contrast switched on or off, or the colours changed: the common controls hear of it
 // only from their parent, and every text is painted again in the colours that now apply.
 void COptionsDlg::OnSystemChange(UINT message, WPARAM wParam, LPARAM lParam) {
+  // Other settings (a work area, the environment, a policy) leave the colours as they are.
+  if (message == WM_SETTINGCHANGE && wParam != SPI_SETHIGHCONTRAST) return;
   for (HWND control = GetWindow(Window, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
     if (message == WM_SYSCOLORCHANGE) SendMessageW(control, message, wParam, lParam);
-    InvalidateRect(control, nullptr, TRUE);
   }
-  InvalidateRect(Window, nullptr, TRUE);
+  // A link's focus rectangle is drawn by inverting: the repaint, which happens now, wipes it,
+  // so it is drawn again after it (and the focus loss's inverting erases it as ever).
+  HWND focus = GetFocus();
+  const int id = GetParent(focus) == Window ? GetDlgCtrlID(focus) : 0;
+  const bool link = id == IDT_WEB_LINK || id == IDT_SCREENSAVER_LINK;
+  RedrawWindow(Window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  if (link) CHyperLink::DrawLinkFocusRect(focus);
 }
 
 void COptionsDlg::OnDestroy() {

@@ -112,16 +112,42 @@ TEST_F(OptionsDialogTest, LinksAndHeaderTakeTheHighContrastScheme) {
   });
 }
 
-// Switched on while the dialog is open, as Windows announces it: every text is painted again.
-TEST_F(OptionsDialogTest, SwitchingHighContrastRepaintsTheOpenDialog) {
+// Points of the dotted frame a focused link draws around itself, on the dialog's surface,
+// that differ from the colour around it.
+int FocusFrameDots(HWND dialog, HWND link, COLORREF around) {
+  RECT r = {};
+  GetWindowRect(link, &r);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+  InflateRect(&r, 1, 1);
+  HDC dc = GetDC(dialog);
+  int dots = 0;
+  for (int x = r.left; x < r.right; ++x) {
+    dots += (GetPixel(dc, x, r.top) != around) + (GetPixel(dc, x, r.bottom - 1) != around);
+  }
+  ReleaseDC(dialog, dc);
+  return dots;
+}
+
+// Switched on while the dialog is open, as Windows announces it: the dialog is painted again
+// in the scheme's colours at once, and a focused link keeps its focus frame, which leaves no
+// trace once the focus moves on.
+TEST_F(OptionsDialogTest, SwitchingHighContrastRepaintsTheOpenDialogAndKeepsTheLinksFocus) {
+  BlackHighContrast scheme;
+  HighContrastQuery = SystemParametersInfoW;  // the usual colours at first
   RunDialog([](COptionsDlg&, HWND dialog) {
     DrawWhole(dialog);
+    HWND link = GetDlgItem(dialog, IDT_WEB_LINK);
+    SetFocus(link);
+    EXPECT_LT(0, FocusFrameDots(dialog, link, RGB(255, 255, 255)));
     HighContrastQuery = HighContrastIsOn;
     SendMessageW(dialog, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
-    for (int id : {IDT_HEADER_BAND, IDT_TITLE, IDT_WEB_LINK, IDT_LOCK_EVENT, IDX_LOCK_ON_SCREENSAVER}) {
-      EXPECT_TRUE(GetUpdateRect(GetDlgItem(dialog, id), nullptr, FALSE)) << id << " waits for no repaint";
-    }
-    HighContrastQuery = SystemParametersInfoW;
+    const COLORREF window = GetSysColor(COLOR_WINDOW);
+    HDC dc = GetDC(dialog);
+    EXPECT_EQ(window, GetPixel(dc, 2, 2)) << "the header waits for a repaint";
+    ReleaseDC(dialog, dc);
+    EXPECT_LT(0, FocusFrameDots(dialog, link, window)) << "the focus frame went with the repaint";
+    SetFocus(GetDlgItem(dialog, IDOK));
+    EXPECT_EQ(0, FocusFrameDots(dialog, link, window)) << "a focus frame stayed behind";
     Click(dialog, IDCANCEL);
   });
 }

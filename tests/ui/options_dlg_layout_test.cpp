@@ -281,8 +281,9 @@ TEST_F(OptionsDialogLayout, LinkKeepsItsOwnLineWhateverTheHintSays) {
 }
 
 // Texts longer than the template's: two texts of one row wrap, so the row grows by one line
-// (not two) and what lies below moves down by it, a combo box keeping its height; a word
-// wider than its label widens the label.
+// (not two) and what lies below moves down by it, a combo box keeping its height (its closed
+// one: Wine keeps the open list's height even when it is resized); a word wider than its
+// label widens the label; a one-line check box wraps onto a second line.
 TEST_F(OptionsDialogLayout, LongerTextsGrowTheirRowAndMoveWhatLiesBelow) {
   ShowHint(false);
   RunDialog([&](COptionsDlg&, HWND dialog) {
@@ -293,6 +294,10 @@ TEST_F(OptionsDialogLayout, LongerTextsGrowTheirRowAndMoveWhatLiesBelow) {
     SetDlgItemTextW(dialog, IDT_LOGIN_EVENT, L"... sich ein anderer Benutzer an diesem Computer anmeldet");
     SetDlgItemTextW(dialog, IDT_LOGIN_DELAY, L"Verz\u00f6gerung vor der Aktion:");
     SetDlgItemTextW(dialog, IDT_LOCK_UNIT, L"Sekundenbruchteile");
+    // A one-line check box wraps too, and keeps its text inside the group.
+    SetDlgItemTextW(dialog, IDX_PLAY_ONLY_WHEN_PAUSED,
+                    L"Die Wiedergabe nur dann wieder starten, wenn Winamp zuvor von diesem Plug-in angehalten "
+                    L"oder gestoppt wurde.");
     Later(1, [dialog] { Click(OwnedPopup(dialog), IDYES); });
     Click(dialog, IDB_DEFAULTS);
 
@@ -303,7 +308,7 @@ TEST_F(OptionsDialogLayout, LongerTextsGrowTheirRowAndMoveWhatLiesBelow) {
     EXPECT_EQ(list_before.bottom - list_before.top, list_after.bottom - list_after.top);
     EXPECT_EQ(below_before.top + line, ControlRect(dialog, below).top);
     GetClientRect(dialog, &grown_client);
-    EXPECT_EQ(client.bottom + line, grown_client.bottom);
+    EXPECT_EQ(client.bottom + 2 * line, grown_client.bottom) << "a line for the row, one for the check box";
     Click(dialog, IDCANCEL);
   });
 }
