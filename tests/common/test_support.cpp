@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <cwchar>
 #include <vector>
 
 namespace testing_support {
@@ -151,6 +152,26 @@ void ResetStateThePluginReads() {
   // Read by Wine when a process starts; removing it changes no process that runs already.
   RemoveValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
   SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, FALSE, nullptr, 0);
+  // The colours a test's scheme changes hold for the whole Wine session, not the registry:
+  // the registry's scheme comes back (a test killed before its clean-up leaves no black).
+  const struct {
+    int element;
+    const wchar_t* name;
+  } colours[] = {
+      {COLOR_BTNFACE, L"ButtonFace"},    {COLOR_BTNTEXT, L"ButtonText"},        {COLOR_WINDOW, L"Window"},
+      {COLOR_WINDOWTEXT, L"WindowText"}, {COLOR_HOTLIGHT, L"HotTrackingColor"}, {COLOR_GRAYTEXT, L"GrayText"}};
+  for (const auto& colour : colours) {
+    wchar_t text[16] = {};
+    DWORD size = sizeof(text) - sizeof(wchar_t);
+    int r, g, b;
+    if (RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Colors", colour.name, RRF_RT_REG_SZ, nullptr, text, &size) !=
+            ERROR_SUCCESS ||
+        swscanf(text, L"%d %d %d", &r, &g, &b) != 3) {
+      continue;
+    }
+    const COLORREF stored = RGB(r, g, b);
+    if (GetSysColor(colour.element) != stored) SetSysColors(1, &colour.element, &stored);
+  }
 }
 
 std::vector<UINT_PTR> TimersStillSet(HWND window, std::initializer_list<UINT_PTR> ids) {

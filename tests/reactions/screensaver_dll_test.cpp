@@ -81,7 +81,7 @@ class WatchDllTest : public HostTest {
       if (dialog) EndDialog(dialog, IDCANCEL);
     });
     plugin.Config();
-    KillTimer(host.Window(), guard);
+    host.Cancel(guard);
   }
 
   testing_support::TempFolder folder;

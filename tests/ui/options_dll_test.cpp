@@ -51,7 +51,7 @@ class OptionsDllTest : public HostTest {
       if (HWND dialog = FindDialogs().found) EndDialog(dialog, 2);
     });
     plugin.Config();
-    KillTimer(host.Window(), guard);
+    host.Cancel(guard);
   }
   testing_support::TempFolder folder;
   std::wstring ini;

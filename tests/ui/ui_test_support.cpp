@@ -153,7 +153,7 @@ int OptionsDialogTest::RunDialog(const std::function<void(COptionsDlg&, HWND)>& 
     EndDialog(dialog.Window, -2);
   });
   const int result = RunOptionsDialog(GetModuleHandleW(nullptr), host.Window(), &dialog);
-  KillTimer(host.Window(), guard);
+  host.Cancel(guard);
   EXPECT_EQ(nullptr, dialog.Window) << "Window is cleared at WM_DESTROY";
   return result;
 }
