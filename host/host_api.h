@@ -27,6 +27,7 @@ constexpr LRESULT StreamLength = -1;
 constexpr LRESULT StopAfterCurrentArmed = 0;  // query 658's answer, inverted: 1 while not armed
 
 // Commands: PostMessageW(host, WM_COMMAND, id, 0). WM_CLOSE closes the host.
+constexpr WPARAM CommandPreviousTrack = 40044;  // never posted; the user's own, seen passing
 constexpr WPARAM CommandPlay = 40045;
 constexpr WPARAM CommandPause = 40046;
 constexpr WPARAM CommandStop = 40047;

@@ -121,13 +121,20 @@ void OnHostCommandHandled(HWND host, WPARAM wParam) {
       return;
     }
   }
-  // The player toggles the switch only while a track plays.
-  if (LOWORD(wParam) != host::CommandStopAfterCurrent || AskHost(host, host::QueryPlayingState) != host::StatePlaying) {
-    return;
+  SessionController& c = Controller;
+  const WORD command = LOWORD(wParam);
+  // A player before 5.58 cannot say whether its track ended meanwhile: the user's own play,
+  // stop or skip starts anew from what nobody has armed.
+  if (!c.HostReportsStopAfterCurrent &&
+      (command == host::CommandPreviousTrack || command == host::CommandPlay || command == host::CommandStop ||
+       command == host::CommandNextTrack || command == host::CommandStopWithFade)) {
+    c.StopAfterCurrentByPlugin = false;
+    c.StopAfterCurrentByUser = false;
   }
+  // The player toggles the switch only while a track plays.
+  if (command != host::CommandStopAfterCurrent || AskHost(host, host::QueryPlayingState) != host::StatePlaying) return;
   // None of ours: the user toggled the switch. Armed, it is off now, and the plug-in no
   // longer takes anything back; otherwise it is the user's, which the plug-in leaves alone.
-  SessionController& c = Controller;
   const bool was_armed = c.StopAfterCurrentByPlugin || c.StopAfterCurrentByUser;
   c.StopAfterCurrentByPlugin = false;
   c.StopAfterCurrentByUser = !was_armed;

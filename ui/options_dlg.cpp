@@ -424,8 +424,8 @@ void COptionsDlg::LayOut(bool hint_shown) {
     if (part < Part::Static || !shown || control == link) continue;
     int line = 1;
     const SIZE need = TextRoom(control, flags, part == Part::CheckBox, r, &line);
-    // A one-line check box whose text the real font makes longer wraps like the others.
-    if (part == Part::CheckBox && need.cy > line) SetWindowLongW(control, GWL_STYLE, style | BS_MULTILINE);
+    // A one-line check box whose text the real font makes longer wraps, its square by the first line.
+    if (part == Part::CheckBox && need.cy > line) SetWindowLongW(control, GWL_STYLE, style | BS_MULTILINE | BS_TOP);
     if (need.cx > r.right - r.left) {
       if (part == Part::Static && (style & SS_TYPEMASK) == SS_RIGHT) {
         r.left = r.right - need.cx;

@@ -96,6 +96,22 @@ TEST_F(PlayerVariantTest, StopAfterTheTrackIsArmedOnceAndOnlyItsOwnIsTakenBack) 
     EXPECT_FALSE(host.StopAfterCurrentArmed());
     Stop();
 
+    // The user's arming ends with its track: after the user's own play a lock arms anew, and
+    // a fade-out takes that back first. The plug-in's own ends with its track as well.
+    Start("lock_action=4\r\nlogin_action=3\r\nunlock_action=8\r\n");
+    UserCommand(StopAfter);
+    host.EndOfTrack();
+    UserCommand(Play);
+    EXPECT_EQ((Commands{StopAfter, StopAfter, proto::StopWithFade}),
+              Session({WTS_SESSION_LOCK, WTS_CONSOLE_DISCONNECT}));
+    UserCommand(Play);
+    Session({WTS_CONSOLE_CONNECT, WTS_SESSION_LOCK});
+    host.EndOfTrack();
+    UserCommand(Play);
+    EXPECT_EQ(Commands{proto::StopWithFade}, Session({WTS_CONSOLE_DISCONNECT})) << "nothing of ours was armed";
+    EXPECT_FALSE(host.StopAfterCurrentArmed());
+    Stop();
+
     // What the user arms is theirs, also where the player cannot say; what the user takes
     // back while the unlock waits stays taken back.
     Start("lock_action=4\r\nunlock_action=5\r\nunlock_delay=1\r\n");
