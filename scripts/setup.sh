@@ -53,7 +53,7 @@ for attempt in 1 2 3 4; do
     # architecture's newer security versions and finds no matching set of the 32-bit
     # libraries; the release's own versions match on both sides.
     if [ -n "$codename" ] && apt_install -t "$codename"; then
-      echo "setup: installed from the release's own package versions; run this again later for the security updates" >&2
+      echo "setup: installed from the release's own package versions; apt-get upgrade brings the security updates once the mirror has synced" >&2
       exit 0
     fi
   fi

@@ -88,7 +88,9 @@ bool StandInHost::Create(HINSTANCE instance, bool visible, const wchar_t* title)
   DWORD style = visible ? (WS_OVERLAPPEDWINDOW | WS_VISIBLE) : WS_OVERLAPPED;
   window_ = CreateWindowExW(0, HostWindowClass, title, style, CW_USEDEFAULT, CW_USEDEFAULT, 480, 360, nullptr, nullptr,
                             instance, this);
-  return window_ != nullptr;
+  if (window_) return true;
+  Destroy();
+  return false;
 }
 
 void StandInHost::Destroy() {

@@ -173,8 +173,6 @@ class StandInHost {
   UINT_PTR After(DWORD ms, std::function<void()> task);
   // Drops a task that has not run yet.
   void Cancel(UINT_PTR task);
-  // Whether a WM_TIMER id is one of the host's own tasks rather than the plug-in's.
-  static bool IsTaskTimer(UINT_PTR id) { return id >= FirstTaskTimer && id <= LastTaskTimer; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);

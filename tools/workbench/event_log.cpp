@@ -169,7 +169,6 @@ std::wstring DescribeHostEvent(const standin::HostEvent& e, const standin::Stand
 std::wstring DescribeQueuedMessage(unsigned message, uintptr_t wParam, intptr_t lParam,
                                    const standin::StandInHost& host) {
   if (message == WM_TIMER) {
-    if (standin::StandInHost::IsTaskTimer(wParam)) return std::wstring();
     const wchar_t* name = wParam == DelayTimer   ? L" (the plug-in's delay timer)"
                           : wParam == GraceTimer ? L" (the plug-in's grace timer)"
                                                  : L"";

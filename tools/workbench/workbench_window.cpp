@@ -227,7 +227,11 @@ void CALLBACK WorkbenchWindow::RemoveFromPreferences(HWND, UINT, UINT_PTR timer,
   KillTimer(nullptr, timer);
   WorkbenchWindow* self = Removing;
   Removing = nullptr;
-  if (!self || !self->bench_->Loaded() || self->bench_->Configuring()) return;
+  if (!self || !self->bench_->Loaded()) return;
+  if (self->bench_->Configuring()) {
+    self->bench_->Log().Write(L"  the plug-in's dialog is open: nothing is removed");
+    return;
+  }
   // The player's own confirmation comes first; the plug-in may ask its own question after.
   const std::wstring question =
       L"Remove the plug-in \"" + self->bench_->PluginDescription() + L"\"? The player calls its uninstall export.";
