@@ -10,14 +10,15 @@ namespace host {
 constexpr LPARAM QueryPlayingState = 104;    // answers 1 playing, 3 paused, anything else stopped
 constexpr LPARAM QueryCurrentLength = 105;   // with wParam LengthInSeconds; -1 means a stream
 constexpr WPARAM LengthInSeconds = 1;
-constexpr LPARAM QueryPlaylistPosition = 125;  // answers the current track's place in the playlist
+constexpr LPARAM QueryPlaylistLength = 124;  // answers the number of tracks in the playlist
 constexpr LPARAM QueryIniPath = 334;         // answers a pointer to the host's ANSI copy of its path
-constexpr LPARAM QueryIniPathWide = 1334;    // answers a pointer to the wide path; older hosts 0 or 1
+constexpr LPARAM QueryIniPathWide = 1334;    // answers a pointer to the wide path; older hosts 1
 constexpr LPARAM QueryDialogParent = 619;    // answers a window to centre dialogs on; 0 or 1: none
-constexpr LPARAM QueryStopAfterCurrent = 658;  // hosts from 5.58 on; older ones answer 0 to it too
+constexpr LPARAM QueryStopAfterCurrent = 658;  // hosts from 5.58 on; older ones answer 1, "not armed"
 constexpr LPARAM QueryRegisterMessage = 65536;  // wParam: an ANSI name; answers 0 or 1 when none
 
-// An answer below this cannot be a pointer (the lowest 64 KB are never mapped).
+// An answer below this cannot be a pointer (the lowest 64 KB are never mapped); a host
+// answers 1 to a query it does not know.
 constexpr ULONG_PTR LowestPointerAnswer = 0x10000;
 
 constexpr LRESULT StatePlaying = 1;
@@ -46,3 +47,7 @@ constexpr UINT_PTR RegistrationRetryTimer = 26984;  // registration for session 
 // ANSI) or with Windows.
 constexpr char ScreenSaverMessageNameAnsi[] = "gen_corvane_screensaver";
 constexpr wchar_t ScreenSaverMessageName[] = L"gen_corvane_screensaver";
+
+// The plug-in's own message, posted to the host window behind the commands of a reaction and
+// taken back by its subclass: once it is back, the host has handled every command before it.
+constexpr wchar_t CommandsHandledMessageName[] = L"gen_corvane_commands_handled";

@@ -143,12 +143,9 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       case WM_WTSSESSION_CHANGE:
         OnSessionChange(wParam, window);
         break;  // the host sees the notification too
-      case WM_COMMAND: {
-        // Once the host's own procedure returns, the player has acted on the command.
-        const LRESULT result = CallHostProcedure(window, message, wParam, lParam);
-        OnHostCommandHandled(window, wParam);
-        return result;
-      }
+      case WM_COMMAND:
+        OnHostCommand(window, wParam);
+        break;  // the host's own, always
       case WM_USER:
         if (HostScreenSaverSelector != 0 && lParam == HostScreenSaverSelector) {
           OnScreenSaverMessage(window);
@@ -160,6 +157,10 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
     if (RegisteredScreenSaverMessage != 0 && message == RegisteredScreenSaverMessage) {
       OnScreenSaverMessage(window);
+      return 0;
+    }
+    if (IsCommandsHandledMessage(message)) {
+      OnCommandsHandled(wParam);
       return 0;
     }
   }

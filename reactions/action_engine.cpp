@@ -1,7 +1,5 @@
 #include "reactions/action_engine.h"
 
-#include <cstring>
-
 #include "host/host_api.h"
 #include "reactions/session_controller.h"
 
@@ -11,137 +9,130 @@ namespace {
 // other one (a stray WM_TIMER) must not run the pending action early.
 UINT_PTR ArmedTimer = 0;
 
-// The commands posted and not yet handled, in a ring of the latest few. Each counts until
-// the host's procedure has returned from it: until then query 104 still answers the state
-// before it, and pause toggles while play restarts a playing track. Posted messages arrive
-// in order, so the oldest with a handled command's id is the one handled. Should the host
-// swallow one (a message filter, a subclass above ours), the time limit ends them all.
-constexpr unsigned CommandSlots = 16;
-WORD OnTheirWay[CommandSlots];  // 0: a free slot
-unsigned NextSlot = 0;
-DWORD LastPostedAt = 0;
+// Commands posted reach the host window in order, so a marker posted behind a reaction's
+// commands comes back through the hook only once the host has handled all of them. Until
+// then the host still answers as before them, and the state they lead to stands in.
+UINT CommandsHandledMessage = 0;
+DWORD MarkersPosted = 0;
+DWORD MarkersBack = 0;
+bool Unmarked = false;         // commands posted that no marker follows yet
+int32_t StateAfterCommands = host::StateStopped;
 
-// The playing state a command leads to, or -1 for next track and stop-after-current, after
-// which the track plays on as it did.
-int32_t StateAfter(WPARAM command) {
-  switch (command) {
-    case host::CommandPause:
-      return host::StatePaused;
-    case host::CommandStop:
-    case host::CommandStopWithFade:
-      return host::StateStopped;
-    case host::CommandPlay:
-      return host::StatePlaying;
-    default:
-      return -1;
-  }
-}
+bool CommandsOnTheirWay() { return MarkersBack != MarkersPosted; }
 
-// The newest command on its way that is `command` or, for 0, that changes the playing
-// state; 0 when there is none.
-WORD NewestOnItsWay(WPARAM command) {
-  if (GetTickCount() - LastPostedAt >= CommandOnItsWayLimitMs) ForgetCommandsOnTheirWay();
-  for (unsigned i = NextSlot; i != NextSlot - CommandSlots;) {
-    const WORD posted = OnTheirWay[--i % CommandSlots];
-    if (posted != 0 && (command == 0 ? StateAfter(posted) >= 0 : posted == command)) return posted;
-  }
-  return 0;
-}
-
-void PostCommand(HWND host, WPARAM command) {
+void PostCommand(HWND host, WPARAM command, int32_t leads_to) {
   if (!PostMessageW(host, WM_COMMAND, command, 0)) return;
-  OnTheirWay[NextSlot++ % CommandSlots] = static_cast<WORD>(command);
-  LastPostedAt = GetTickCount();
+  Unmarked = true;
+  StateAfterCommands = leads_to;
+}
+
+void PostMarker(HWND host) {
+  if (!Unmarked) return;
+  Unmarked = false;
+  if (CommandsHandledMessage == 0) CommandsHandledMessage = RegisterWindowMessageW(CommandsHandledMessageName);
+  // Without a marker nothing counts as on its way, and the host's own answers are taken.
+  if (CommandsHandledMessage != 0 && PostMessageW(host, CommandsHandledMessage, MarkersPosted + 1, 0)) ++MarkersPosted;
 }
 
 LRESULT AskHost(HWND host, LPARAM selector) { return SendMessageW(host, WM_USER, 0, selector); }
 
-// Whether the host's stop-after-current is armed, and by whom: by the plug-in while
-// StopAfterCurrentByPlugin stays set, by the user while StopAfterCurrentByUser does. Players
-// from 5.58 on say whether it is armed; before that only the toggles seen pass for it, and
-// only for as long as the same track is current.
+bool TrackLoaded(int32_t state) { return state == host::StatePlaying || state == host::StatePaused; }
+
+// Whether the host's stop-after-current is armed. Players from 5.58 on say so; before that
+// only the toggles seen at the host window pass for it.
 bool StopAfterCurrentArmed(HWND host) {
-  SessionController& c = Controller;
-  // While a 40157 of ours is on its way, the host still answers as before it.
-  if (NewestOnItsWay(host::CommandStopAfterCurrent) != 0) return c.StopAfterCurrentByPlugin;
-  const int32_t track = static_cast<int32_t>(AskHost(host, host::QueryPlaylistPosition));
-  const bool same_track = c.HostReportsStopAfterCurrent || track == c.StopAfterCurrentTrack;
-  const bool ours = c.StopAfterCurrentByPlugin && same_track;
-  const bool users = c.StopAfterCurrentByUser && same_track;
-  const bool armed = c.HostReportsStopAfterCurrent
-                         ? AskHost(host, host::QueryStopAfterCurrent) == host::StopAfterCurrentArmed
-                         : ours || users;
-  c.StopAfterCurrentByPlugin = ours && armed;
-  c.StopAfterCurrentByUser = users && armed;
-  c.StopAfterCurrentTrack = track;
+  StopAfterCurrentOwner& owner = Controller.StopAfterCurrentArmedBy;
+  if (!Controller.HostReportsStopAfterCurrent || CommandsOnTheirWay()) return owner != ArmedByNobody;
+  const bool armed = AskHost(host, host::QueryStopAfterCurrent) == host::StopAfterCurrentArmed;
+  if (!armed) owner = ArmedByNobody;
+  if (armed && owner == ArmedByNobody) owner = ArmedByUser;  // armed where the plug-in could not see it
   return armed;
 }
 
-// A rule that plays, resumes or skips means the user is back: the plug-in's own
-// stop-after-current goes first, with the track playing (the host toggles it only then).
-// Returns whether it resumed a paused track for that.
-bool TakeBackStopAfterCurrent(HWND host, int32_t state) {
-  StopAfterCurrentArmed(host);
-  if (!Controller.StopAfterCurrentByPlugin) return false;
-  Controller.StopAfterCurrentByPlugin = false;
-  const bool resume = state == host::StatePaused;
-  if (resume) PostCommand(host, host::CommandPlay);
-  PostCommand(host, host::CommandStopAfterCurrent);
-  return resume;
+bool ArmedByThePlugin(HWND host) {
+  return Controller.StopAfterCurrentArmedBy == ArmedByPlugin && StopAfterCurrentArmed(host);
 }
 
-// Pause, stop, fade-out and stop-after-current act only on running playback, and only
-// then does the plug-in remember that it interrupted it.
-void InterruptPlayback(HWND host, int32_t state, WPARAM command) {
+// Pause, stop and fade-out act only on running playback, and only then does the plug-in
+// remember that it interrupted it.
+void InterruptPlayback(HWND host, int32_t state, WPARAM command, int32_t leads_to) {
   if (state != host::StatePlaying) return;
-  PostCommand(host, command);
+  PostCommand(host, command, leads_to);
   Controller.PausedByPlugin = true;
+}
+
+void StartOrResume(HWND host, int32_t state, int32_t action) {
+  const bool start = state != host::StatePlaying && MayStartPlayback();
+  Controller.PausedByPlugin = false;
+  if (start && (action == PlayNext || state != host::StatePaused)) {
+    // Play on an empty playlist opens the player's file dialog, over a desktop the user has
+    // just come back to.
+    if (AskHost(host, host::QueryPlaylistLength) == 0) return;
+    if (action == PlayNext) {
+      PostCommand(host, host::CommandStop, host::StateStopped);
+      PostCommand(host, host::CommandNextTrack, host::StateStopped);
+    }
+    // The start of a track switches stop-after-current off.
+    PostCommand(host, host::CommandPlay, host::StatePlaying);
+    Controller.StopAfterCurrentArmedBy = ArmedByNobody;
+    return;
+  }
+  // The user is back and the track goes on: the plug-in's own stop-after-current goes, with
+  // the track still paused where it is, since resuming does not touch the switch.
+  if (ArmedByThePlugin(host)) {
+    PostCommand(host, host::CommandStopAfterCurrent, state);
+    Controller.StopAfterCurrentArmedBy = ArmedByNobody;
+  }
+  if (start) PostCommand(host, host::CommandPlay, host::StatePlaying);
 }
 
 }  // namespace
 
-DWORD CommandOnItsWayLimitMs = 30000;
-
 int32_t QueryPlayingState(HWND host) {
-  const WORD on_its_way = NewestOnItsWay(0);
   const int32_t state =
-      on_its_way ? StateAfter(on_its_way) : static_cast<int32_t>(AskHost(host, host::QueryPlayingState));
-  // A stopped host has ended the track, and with it its stop-after-current.
-  if (state != host::StatePlaying && state != host::StatePaused) {
-    Controller.StopAfterCurrentByPlugin = false;
-    Controller.StopAfterCurrentByUser = false;
-  }
+      CommandsOnTheirWay() ? StateAfterCommands : static_cast<int32_t>(AskHost(host, host::QueryPlayingState));
+  // Stopped, the switch means nothing, and the next start of a track clears it.
+  if (!TrackLoaded(state)) Controller.StopAfterCurrentArmedBy = ArmedByNobody;
   return state;
 }
 
-void OnHostCommandHandled(HWND host, WPARAM wParam) {
-  for (unsigned i = NextSlot - CommandSlots; i != NextSlot; ++i) {
-    if (OnTheirWay[i % CommandSlots] == LOWORD(wParam)) {
-      OnTheirWay[i % CommandSlots] = 0;
-      return;
-    }
-  }
-  SessionController& c = Controller;
-  const WORD command = LOWORD(wParam);
-  // A player before 5.58 cannot say whether its track ended meanwhile: the user's own play,
-  // stop or skip starts anew from what nobody has armed.
-  if (!c.HostReportsStopAfterCurrent &&
-      (command == host::CommandPreviousTrack || command == host::CommandPlay || command == host::CommandStop ||
-       command == host::CommandNextTrack || command == host::CommandStopWithFade)) {
-    c.StopAfterCurrentByPlugin = false;
-    c.StopAfterCurrentByUser = false;
-  }
-  // The player toggles the switch only while a track plays.
-  if (command != host::CommandStopAfterCurrent || AskHost(host, host::QueryPlayingState) != host::StatePlaying) return;
-  // None of ours: the user toggled the switch. Armed, it is off now, and the plug-in no
-  // longer takes anything back; otherwise it is the user's, which the plug-in leaves alone.
-  const bool was_armed = c.StopAfterCurrentByPlugin || c.StopAfterCurrentByUser;
-  c.StopAfterCurrentByPlugin = false;
-  c.StopAfterCurrentByUser = !was_armed;
-  c.StopAfterCurrentTrack = static_cast<int32_t>(AskHost(host, host::QueryPlaylistPosition));
+bool IsCommandsHandledMessage(UINT message) { return message != 0 && message == CommandsHandledMessage; }
+
+void OnCommandsHandled(WPARAM marker) {
+  // A later marker also stands for an earlier one that never came; one from before the
+  // last ForgetCommandsOnTheirWay is older than every marker counted and changes nothing.
+  const DWORD sequence = static_cast<DWORD>(marker);
+  if (MarkersPosted - sequence < MarkersPosted - MarkersBack) MarkersBack = sequence;
 }
 
-void ForgetCommandsOnTheirWay() { std::memset(OnTheirWay, 0, sizeof(OnTheirWay)); }
+void OnHostCommand(HWND host, WPARAM wParam) {
+  // Ours, still on their way, were counted when they were posted.
+  if (CommandsOnTheirWay()) return;
+  StopAfterCurrentOwner& owner = Controller.StopAfterCurrentArmedBy;
+  switch (LOWORD(wParam)) {
+    case host::CommandStopAfterCurrent:
+      // The player toggles it while a track is loaded, playing or paused. Whatever the user
+      // does to it, the plug-in no longer takes it back.
+      if (TrackLoaded(QueryPlayingState(host))) owner = owner == ArmedByNobody ? ArmedByUser : ArmedByNobody;
+      break;
+    case host::CommandPlay:
+      // On a paused player play only resumes; otherwise it starts the track anew.
+      if (QueryPlayingState(host) == host::StatePaused) break;
+      owner = ArmedByNobody;
+      break;
+    case host::CommandPreviousTrack:
+    case host::CommandNextTrack:
+      owner = ArmedByNobody;
+      break;
+    default:
+      break;
+  }
+}
+
+void ForgetCommandsOnTheirWay() {
+  MarkersBack = MarkersPosted;
+  Unmarked = false;
+}
 
 bool CurrentItemIsStream(HWND host) {
   // A stopped host has no current item worth asking about; anything but playing or paused
@@ -200,47 +191,36 @@ void ExecuteAction(int32_t delay, HWND host, int32_t action, bool stop_paused_st
   const int32_t state = QueryPlayingState(host);
   switch (action) {
     case Pause:
-      InterruptPlayback(host, state, host::CommandPause);
+      InterruptPlayback(host, state, host::CommandPause, host::StatePaused);
       break;
     case Stop:
-      // Stopped, the player could keep our stop-after-current for the next play.
-      if (state == host::StatePlaying) TakeBackStopAfterCurrent(host, state);
       if (state == host::StatePaused && stop_paused_stream) {
-        PostCommand(host, host::CommandStop);  // a paused stream: playback was not running
+        PostCommand(host, host::CommandStop, host::StateStopped);  // a paused stream: playback was not running
       } else {
-        InterruptPlayback(host, state, host::CommandStop);
+        InterruptPlayback(host, state, host::CommandStop, host::StateStopped);
       }
       break;
     case StopWithFade:
-      if (state == host::StatePlaying) TakeBackStopAfterCurrent(host, state);
-      InterruptPlayback(host, state, host::CommandStopWithFade);
+      InterruptPlayback(host, state, host::CommandStopWithFade, host::StateStopped);
       break;
     case StopAfterCurrent:
-      // The host toggles the mode: armed already, by the user or by an earlier rule, it stays.
+      // The host toggles the switch: armed already, by the user or by an earlier rule, it stays.
       if (state == host::StatePlaying && !StopAfterCurrentArmed(host)) {
-        InterruptPlayback(host, state, host::CommandStopAfterCurrent);
-        Controller.StopAfterCurrentByPlugin = true;
+        InterruptPlayback(host, state, host::CommandStopAfterCurrent, state);
+        Controller.StopAfterCurrentArmedBy = ArmedByPlugin;
       }
       break;
     case PlayOrResume:
-    case PlayNext: {
-      // MayStartPlayback reads PausedByPlugin before it is cleared.
-      const bool start = state != host::StatePlaying && MayStartPlayback();
-      const bool resumed = TakeBackStopAfterCurrent(host, state);
-      if (start && action == PlayNext) {
-        PostCommand(host, host::CommandStop);
-        PostCommand(host, host::CommandNextTrack);
-      }
-      if (start && (action == PlayNext || !resumed)) PostCommand(host, host::CommandPlay);
-      Controller.PausedByPlugin = false;
+    case PlayNext:
+      StartOrResume(host, state, action);
       break;
-    }
     case CloseHost:
       PostMessageW(host, WM_CLOSE, 0, 0);
       break;
     default:  // DoNothing, and any code the settings never hold
       break;
   }
+  PostMarker(host);
 }
 
 void ApplyRule(const EventReaction& rule, HWND host) {

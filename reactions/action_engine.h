@@ -21,16 +21,17 @@ bool ReactionTimerArmed(UINT_PTR timer);
 // The expiry of DelayTimer.
 void OnDelayTimer(HWND host);
 
-// The host's playing state: the one the newest state-changing command posted leads to while
-// that command is still on its way, otherwise the host's answer to query 104.
+// The host's playing state: while commands of the plug-in are on their way, the one they
+// lead to, otherwise the host's answer to query 104.
 int32_t QueryPlayingState(HWND host);
-// Called by the host window's procedure once the host's own procedure has returned from a
-// WM_COMMAND.
-void OnHostCommandHandled(HWND host, WPARAM wParam);
+// The marker the engine posts behind a reaction's commands: the host window's subclass takes
+// it and hands it to OnCommandsHandled, since the host has handled all of them by then.
+bool IsCommandsHandledMessage(UINT message);
+void OnCommandsHandled(WPARAM marker);
+// A command about to reach the host's own procedure: the user's, unless commands of ours are
+// still on their way; what it does to stop-after-current is followed here.
+void OnHostCommand(HWND host, WPARAM wParam);
 // At quit: nothing posted before counts as on its way any more.
 void ForgetCommandsOnTheirWay();
-// The longest a posted command counts as on its way, for a host that never handles it;
-// tens of seconds, as a slow host can take seconds for one message. A seam for the tests.
-extern DWORD CommandOnItsWayLimitMs;
 bool CurrentItemIsStream(HWND host);
 bool MayStartPlayback();

@@ -178,8 +178,10 @@ bool IsScreenSaverRunning() {
 }
 
 int32_t QueryGracePeriod() {
-  const int32_t seconds =
-      ReadRegistryNumber(HKEY_LOCAL_MACHINE, WinlogonKey, L"ScreenSaverGracePeriod", DefaultGracePeriod);
+  // Winlogon is a 64-bit process on 64-bit Windows: it reads the real key, never the copy
+  // under Wow6432Node that a 32-bit process is shown (32-bit Windows ignores the flag).
+  const int32_t seconds = ReadRegistryNumber(HKEY_LOCAL_MACHINE, WinlogonKey, L"ScreenSaverGracePeriod",
+                                             DefaultGracePeriod, KEY_WOW64_64KEY);
   if (seconds <= 0) return seconds;
   // One second more than Windows waits, so the reaction comes after the session is locked;
   // capped where a window timer could no longer wait that long.
@@ -187,9 +189,10 @@ int32_t QueryGracePeriod() {
   return seconds + 1;
 }
 
-int32_t ReadRegistryNumber(HKEY root, const wchar_t* key_path, const wchar_t* value_name, int32_t default_value) {
+int32_t ReadRegistryNumber(HKEY root, const wchar_t* key_path, const wchar_t* value_name, int32_t default_value,
+                           REGSAM view) {
   HKEY key;
-  if (RegOpenKeyExW(root, key_path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return default_value;
+  if (RegOpenKeyExW(root, key_path, 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) return default_value;
   int32_t result = default_value;
   wchar_t data[NumberTextCapacity] = {};
   DWORD type = REG_NONE;

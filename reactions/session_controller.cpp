@@ -17,9 +17,7 @@ SessionController::SessionController()
       RegisteredMessage(0),
       IniPathBuffer(nullptr),
       HostReportsStopAfterCurrent(false),
-      StopAfterCurrentByPlugin(false),
-      StopAfterCurrentByUser(false),
-      StopAfterCurrentTrack(0) {}
+      StopAfterCurrentArmedBy(ArmedByNobody) {}
 
 SessionController::~SessionController() {
   // Quit normally stops and deletes the worker. One still here runs none of our code: its

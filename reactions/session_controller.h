@@ -11,6 +11,10 @@
 
 class CPollingThread;
 
+// Who armed the host's stop-after-current, as far as the plug-in knows. On players before
+// 5.58 this is all that is known of the switch: anything but Nobody means armed.
+enum StopAfterCurrentOwner : int8_t { ArmedByNobody, ArmedByPlugin, ArmedByUser };
+
 struct SessionController {
   SessionController();
   // Static teardown: a worker still present at unload, and the INI path, are deleted here.
@@ -31,9 +35,7 @@ struct SessionController {
   UINT RegisteredMessage;        // the registered screen saver message, or 0, likewise
   wchar_t* IniPathBuffer;        // owns the live settings' ini_path (AdoptIniPath)
   bool HostReportsStopAfterCurrent;  // query 1334 answered a path: the host answers query 658
-  bool StopAfterCurrentByPlugin;     // the engine armed the host's stop-after-current...
-  bool StopAfterCurrentByUser;       // the user armed it (a toggle of the player's own)...
-  int32_t StopAfterCurrentTrack;     // ...for the track at this playlist position
+  StopAfterCurrentOwner StopAfterCurrentArmedBy;
 };
 
 // Constructed during the module's static set-up, before the host calls anything.

@@ -6,6 +6,7 @@
 #include <wtsapi32.h>
 
 #include <initializer_list>
+#include <utility>
 
 using standin::StandInHost;
 using testing_support::PluginDllPath;
@@ -27,7 +28,8 @@ class PlayerVariantTest : public HostTest {
   // The rules given (the watch stays off), then the player's load and init.
   void Start(const std::string& rules) {
     ASSERT_TRUE(WriteFileBytes(ini, "[gen_corvane]\r\nlock_on_screensaver=0\r\n" + rules));
-    host.SetPlayState(proto::Playing);
+    host.SetPlayState(proto::Playing);  // a track of its own, which nobody has armed yet
+    host.SetStopAfterCurrentArmed(false);
     ASSERT_TRUE(plugin.Load(PluginDllPath())) << plugin.Error();
     ASSERT_EQ(0, plugin.Init(host.Window()));
   }
@@ -57,10 +59,10 @@ const unsigned StopAfter = proto::StopAfterCurrent;
 
 }  // namespace
 
-// 40157 toggles: a second trigger during the track must not post it again. What the user
-// armed is theirs; what the plug-in armed it takes back, once, when the user is back while
-// the track plays on. An older player cannot tell: the plug-in knows only its own, and only
-// for the track it armed it for.
+// 40157 toggles while a track is loaded, playing or paused, and every start of a track
+// switches it off. A second trigger during the track must not post it again; what the user
+// armed is theirs; what the plug-in armed it takes back, once, when the user is back while the
+// track goes on. An older player cannot say: the toggles and starts seen at its window count.
 TEST_F(PlayerVariantTest, StopAfterTheTrackIsArmedOnceAndOnlyItsOwnIsTakenBack) {
   for (bool old_host : {false, true}) {
     SCOPED_TRACE(old_host ? "player before 5.58" : "player from 5.58 on");
@@ -80,37 +82,46 @@ TEST_F(PlayerVariantTest, StopAfterTheTrackIsArmedOnceAndOnlyItsOwnIsTakenBack) 
     host.EndOfTrack();
     EXPECT_EQ(Commands{StopAfter}, Session({WTS_SESSION_LOCK}));
     EXPECT_TRUE(host.StopAfterCurrentArmed());
-    host.EndOfTrack();
+    // The user's own arming, playing or paused, and resumed with play: theirs, left alone.
+    for (bool arm_while_paused : {false, true}) {
+      UserCommand(StopAfter);
+      ASSERT_FALSE(host.StopAfterCurrentArmed());
+      if (!arm_while_paused) UserCommand(StopAfter);
+      UserCommand(Pause);
+      if (arm_while_paused) UserCommand(StopAfter);
+      UserCommand(Play);
+      EXPECT_EQ(Commands{}, Session({WTS_SESSION_LOCK})) << "armed while paused: " << arm_while_paused;
+      EXPECT_TRUE(host.StopAfterCurrentArmed());
+    }
     Stop();
 
-    // Paused by a later rule: the host toggles the mode only while playing, so play goes first.
+    // Paused by a later rule: the take-back goes to the paused track, then play resumes it.
     Start("lock_action=4\r\nlogin_action=1\r\nunlock_action=5\r\nunlock_delay=0\r\n");
+    EXPECT_EQ((Commands{StopAfter, Pause}), Session({WTS_SESSION_LOCK, WTS_CONSOLE_DISCONNECT}));
+    EXPECT_EQ((Commands{StopAfter, Play}), Session({WTS_CONSOLE_CONNECT}));
+    EXPECT_FALSE(host.StopAfterCurrentArmed());
+    Stop();
+
+    // The same with next track: its start switches the old arming off, and the old track is
+    // never heard again.
+    Start("lock_action=4\r\nlogin_action=1\r\nunlock_action=6\r\nunlock_delay=0\r\n");
     Session({WTS_SESSION_LOCK, WTS_CONSOLE_DISCONNECT});
-    EXPECT_EQ((Commands{Play, StopAfter}), Session({WTS_CONSOLE_CONNECT}));
+    const int track = host.TrackNumber();
+    EXPECT_EQ((Commands{proto::Stop, proto::NextTrack, Play}), Session({WTS_CONSOLE_CONNECT}));
     EXPECT_FALSE(host.StopAfterCurrentArmed());
+    EXPECT_EQ(track + 1, host.TrackNumber());
     Stop();
 
-    // Stopped by a later rule: taken back first, so the next play does not end after a track.
-    Start("lock_action=4\r\nlogin_action=2\r\nunlock_action=5\r\nunlock_delay=0\r\n");
-    EXPECT_EQ((Commands{StopAfter, StopAfter, proto::Stop}), Session({WTS_SESSION_LOCK, WTS_CONSOLE_DISCONNECT}));
-    EXPECT_FALSE(host.StopAfterCurrentArmed());
-    Stop();
-
-    // The user's arming ends with its track: after the user's own play a lock arms anew, and
-    // a fade-out takes that back first. The plug-in's own ends with its track as well.
-    Start("lock_action=4\r\nlogin_action=3\r\nunlock_action=8\r\n");
-    UserCommand(StopAfter);
-    host.EndOfTrack();
-    UserCommand(Play);
-    EXPECT_EQ((Commands{StopAfter, StopAfter, proto::StopWithFade}),
-              Session({WTS_SESSION_LOCK, WTS_CONSOLE_DISCONNECT}));
-    UserCommand(Play);
-    Session({WTS_CONSOLE_CONNECT, WTS_SESSION_LOCK});
-    host.EndOfTrack();
-    UserCommand(Play);
-    EXPECT_EQ(Commands{proto::StopWithFade}, Session({WTS_CONSOLE_DISCONNECT})) << "nothing of ours was armed";
-    EXPECT_FALSE(host.StopAfterCurrentArmed());
-    Stop();
+    // Stopped or faded by a later rule: nothing to take back, the next start clears it.
+    const std::pair<const char*, unsigned> stops[] = {{"login_action=2\r\n", proto::Stop},
+                                                      {"login_action=3\r\n", proto::StopWithFade}};
+    for (const auto& stop : stops) {
+      Start(std::string("lock_action=4\r\nunlock_action=5\r\nunlock_delay=0\r\n") + stop.first);
+      EXPECT_EQ((Commands{StopAfter, stop.second}), Session({WTS_SESSION_LOCK, WTS_CONSOLE_DISCONNECT}));
+      EXPECT_EQ(Commands{Play}, Session({WTS_CONSOLE_CONNECT}));
+      EXPECT_FALSE(host.StopAfterCurrentArmed());
+      Stop();
+    }
 
     // What the user arms is theirs, also where the player cannot say; what the user takes
     // back while the unlock waits stays taken back.
@@ -128,6 +139,21 @@ TEST_F(PlayerVariantTest, StopAfterTheTrackIsArmedOnceAndOnlyItsOwnIsTakenBack) 
     host.PumpFor(1100);
     EXPECT_EQ(Commands{}, host.Commands()) << "the user took it back already";
     EXPECT_FALSE(host.StopAfterCurrentArmed());
+    Stop();
+  }
+}
+
+// Play on a stopped player with an empty playlist opens the player's file dialog: play and
+// next track post nothing then.
+TEST_F(PlayerVariantTest, NothingIsStartedFromAnEmptyPlaylist) {
+  for (const char* unlock : {"unlock_action=5\r\n", "unlock_action=6\r\n"}) {
+    Start(std::string("unlock_delay=0\r\nplay_only_when_paused_or_stopped=0\r\n") + unlock);
+    host.SetPlayState(proto::Stopped);
+    host.SetPlaylistLength(0);
+    EXPECT_EQ(Commands{}, Session({WTS_SESSION_UNLOCK})) << unlock;
+    host.SetPlaylistLength(1);
+    EXPECT_FALSE(Session({WTS_SESSION_UNLOCK}).empty()) << unlock;
+    EXPECT_EQ(0, host.FileDialogsOpened());
     Stop();
   }
 }
@@ -161,7 +187,7 @@ TEST_F(PlayerVariantTest, PlayerWithoutThePathQueriesRunsOnTheDefaults) {
   Stop();
 }
 
-// The host's own procedure takes 1.2 s for the lock (a slow machine right after resume), and
+// The host's own procedure takes 1.5 s for the lock (a slow machine right after resume), and
 // the disconnect queued behind it finds the pause still on its way: a second pause would
 // un-pause. Once the host has handled it, the host's own state counts again, also after quit.
 TEST_F(PlayerVariantTest, ACommandCountsUntilTheHostHasHandledIt) {
@@ -169,7 +195,7 @@ TEST_F(PlayerVariantTest, ACommandCountsUntilTheHostHasHandledIt) {
   host.SetMessageHandler([slow = true](UINT message, WPARAM code, LPARAM, LRESULT*) mutable {
     if (message == WM_WTSSESSION_CHANGE && code == WTS_SESSION_LOCK && slow) {
       slow = false;
-      Sleep(1200);
+      Sleep(1500);
     }
     return false;
   });

@@ -5,7 +5,10 @@
 #include <commctrl.h>
 #include <wtsapi32.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/reactions/watch_test_support.h"
@@ -30,6 +33,16 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
 }
 
 bool DllMapped() { return GetModuleHandleW(L"gen_corvane.dll") != nullptr; }
+
+// What the DLL asks of the registry: on 64-bit Windows the access decides which view a 32-bit
+// process sees, which Wine's 32-bit prefix cannot show.
+using RegOpenKeyExWFunction = LSTATUS(WINAPI*)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY);
+RegOpenKeyExWFunction RealRegOpenKeyExW = nullptr;
+std::vector<std::pair<std::wstring, REGSAM>> KeysOpened;
+LSTATUS WINAPI RecordRegOpenKeyExW(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY key) {
+  KeysOpened.emplace_back(path ? path : L"", access);
+  return RealRegOpenKeyExW(root, path, options, access, key);
+}
 
 class WatchDllTest : public HostTest {
  protected:
@@ -96,7 +109,11 @@ class WatchDllTest : public HostTest {
 TEST_F(WatchDllTest, ScreenSaverPausesAfterTheGracePeriodAndUnlockResumes) {
   registry.grace.SetString(L"1");
   host.SetSimulation(true);
-  Start(host);
+  ASSERT_TRUE(plugin.Load(testing_support::PluginDllPath())) << plugin.Error();
+  RealRegOpenKeyExW = reinterpret_cast<RegOpenKeyExWFunction>(
+      plugin.ReplaceImport("advapi32.dll", "RegOpenKeyExW", reinterpret_cast<void*>(RecordRegOpenKeyExW)));
+  ASSERT_NE(nullptr, RealRegOpenKeyExW);
+  ASSERT_EQ(0, plugin.Init(host.Window()));
   const double started = host.Now();
   ScreenSaver::Set(true);
   ASSERT_TRUE(host.WaitForCommands(1, 5000));
@@ -105,6 +122,10 @@ TEST_F(WatchDllTest, ScreenSaverPausesAfterTheGracePeriodAndUnlockResumes) {
   EXPECT_GE(paused, 1.9) << "one poll at most, then the grace period of 1 + 1 s";
   EXPECT_EQ(std::vector<unsigned>{proto::Pause}, host.Commands());
   EXPECT_EQ(proto::Paused, host.PlayState());
+  // Winlogon, a 64-bit process, reads the real key, not the one under Wow6432Node.
+  const std::pair<std::wstring, REGSAM> winlogon(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+                                                 KEY_QUERY_VALUE | KEY_WOW64_64KEY);
+  EXPECT_NE(KeysOpened.end(), std::find(KeysOpened.begin(), KeysOpened.end(), winlogon));
 
   ScreenSaver::Set(false);
   Session(WTS_SESSION_UNLOCK);

@@ -53,7 +53,11 @@ class WatchTest : public HostTest {
     UseSelector(Selector);
     host.SetMessageHandler([this](UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
       *result = 0;
-      if (message == WM_COMMAND) OnHostCommandHandled(host.Window(), wParam);
+      if (message == WM_COMMAND) OnHostCommand(host.Window(), wParam);
+      if (IsCommandsHandledMessage(message)) {
+        OnCommandsHandled(wParam);
+        return true;
+      }
       if (message == WM_TIMER && wParam == GraceTimer) {
         OnGraceTimer(host.Window());
         return true;

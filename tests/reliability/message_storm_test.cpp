@@ -29,10 +29,10 @@ constexpr LRESULT ForeignResult(UINT message, WPARAM wParam) { return static_cas
 // The commands an action may post when it runs (Pause may have become Stop for a stream).
 std::set<unsigned> AllowedFor(int32_t action) {
   switch (action) {
-    // Stop and play also take back the plug-in's own stop-after-current.
-    case Pause: return {40046, 40047, 40157};
-    case Stop: return {40047, 40157};
-    case StopWithFade: return {40147, 40157};
+    // Play and next track also take back the plug-in's own stop-after-current.
+    case Pause: return {40046, 40047};
+    case Stop: return {40047};
+    case StopWithFade: return {40147};
     case StopAfterCurrent: return {40157};
     case PlayOrResume: return {40045, 40157};
     case PlayNext: return {40047, 40048, 40045, 40157};

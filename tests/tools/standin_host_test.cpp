@@ -52,8 +52,15 @@ TEST_F(HostTest, AnswersIniPathAsAnsiOrNull) {
   EXPECT_EQ(0, Query(host.Window(), 0, proto::QueryIniPathWide));
 }
 
-TEST_F(HostTest, AnswersDialogParent) {
+TEST_F(HostTest, AnswersDialogParentPlaylistAndOneToWhatItDoesNotKnow) {
   EXPECT_EQ(0, Query(host.Window(), 0, proto::QueryDialogParent));
+  EXPECT_EQ(standin::DefaultPlaylistLength, Query(host.Window(), 0, proto::QueryPlaylistLength));
+  EXPECT_EQ(1, Query(host.Window(), 0, 4242));
+  EXPECT_EQ(1, Query(host.Window(), 0, proto::QueryStopAfterCurrent)) << "1: not armed";
+  host.SetOldHost(true);
+  host.SetStopAfterCurrentArmed(true);
+  EXPECT_EQ(1, Query(host.Window(), 0, proto::QueryStopAfterCurrent)) << "an older player does not know it";
+  EXPECT_EQ(1, Query(host.Window(), 0, proto::QueryIniPathWide));
   host.SetDialogParentAnswer(reinterpret_cast<LRESULT>(host.Window()));
   EXPECT_EQ(reinterpret_cast<LRESULT>(host.Window()), Query(host.Window(), 0, proto::QueryDialogParent));
 }
@@ -95,31 +102,49 @@ TEST_F(HostTest, CloseDestroysTheWindowWhenAsked) {
   EXPECT_EQ(nullptr, host.Window());
 }
 
+// The player's notion of playing stays set while paused: stop-after-current toggles then too,
+// every start of a track switches it off, and a manual stop leaves it as it is.
 TEST_F(HostTest, SimulatesThePlayersCommands) {
   host.SetSimulation(true);
+  const int Playing = proto::Playing, Paused = proto::Paused, Stopped = proto::Stopped;
   struct Step {
     WPARAM command;
     int before;
+    bool armed_before;
     int after;
+    bool armed_after;
+    int track_moves;
   } steps[] = {
-      {proto::Pause, proto::Playing, proto::Paused},         {proto::Pause, proto::Paused, proto::Playing},
-      {proto::Pause, proto::Stopped, proto::Stopped},        {proto::Play, proto::Paused, proto::Playing},
-      {proto::Play, proto::Stopped, proto::Playing},         {proto::Stop, proto::Playing, proto::Stopped},
-      {proto::StopWithFade, proto::Playing, proto::Stopped},
+      {proto::Pause, Playing, true, Paused, true, 0},
+      {proto::Pause, Paused, true, Playing, true, 0},
+      {proto::Pause, Stopped, true, Stopped, true, 0},
+      {proto::Play, Paused, true, Playing, true, 0},  // resumes only
+      {proto::Play, Playing, true, Playing, false, 0},  // restarts the track
+      {proto::Play, Stopped, true, Playing, false, 0},
+      {proto::Stop, Playing, true, Stopped, true, 0},
+      {proto::StopWithFade, Playing, true, Stopped, true, 0},
+      {proto::StopAfterCurrent, Playing, false, Playing, true, 0},
+      {proto::StopAfterCurrent, Paused, false, Paused, true, 0},
+      {proto::StopAfterCurrent, Paused, true, Paused, false, 0},
+      {proto::StopAfterCurrent, Stopped, false, Stopped, false, 0},
+      {proto::NextTrack, Paused, true, Playing, false, 1},
+      {proto::NextTrack, Stopped, true, Stopped, true, 1},  // only moves the position
+      {proto::PreviousTrack, Playing, true, Playing, false, -1},
   };
   for (const Step& s : steps) {
     host.SetPlayState(s.before);
+    host.SetStopAfterCurrentArmed(s.armed_before);
+    const int track = host.TrackNumber();
     SendMessageW(host.Window(), WM_COMMAND, s.command, 0);
     EXPECT_EQ(s.after, host.PlayState()) << "command " << s.command << " from state " << s.before;
+    EXPECT_EQ(s.armed_after, host.StopAfterCurrentArmed()) << "command " << s.command << " from state " << s.before;
+    EXPECT_EQ(track + s.track_moves, host.TrackNumber()) << "command " << s.command << " from state " << s.before;
   }
-  SendMessageW(host.Window(), WM_COMMAND, proto::StopAfterCurrent, 0);
-  EXPECT_FALSE(host.StopAfterCurrentArmed()) << "the player toggles it only while a track plays";
-  host.SetPlayState(proto::Playing);
-  SendMessageW(host.Window(), WM_COMMAND, proto::StopAfterCurrent, 0);
-  EXPECT_TRUE(host.StopAfterCurrentArmed());
-  int track = host.TrackNumber();
-  SendMessageW(host.Window(), WM_COMMAND, proto::NextTrack, 0);
-  EXPECT_EQ(track + 1, host.TrackNumber());
+  host.SetPlayState(Stopped);
+  host.SetPlaylistLength(0);
+  SendMessageW(host.Window(), WM_COMMAND, proto::Play, 0);
+  EXPECT_EQ(Stopped, host.PlayState());
+  EXPECT_EQ(1, host.FileDialogsOpened()) << "play on an empty playlist opens the file dialog";
 }
 
 TEST_F(HostTest, RecordsSessionChangesTimersAndRegisteredMessages) {

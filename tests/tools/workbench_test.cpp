@@ -391,7 +391,7 @@ TEST(WorkbenchWithPlugin, UninstallLinePlaysThePlayersRoadAndOldHostGivesTheAnsi
 
   HostRun old = RunScript("lock\n", plugin, L" --old-host");
   EXPECT_EQ(0u, old.exit_code) << old.output;
-  EXPECT_TRUE(Has(old, "query 1334 (INI path, wide) -> 0: an older player does not know it")) << old.output;
+  EXPECT_TRUE(Has(old, "query 1334 (INI path, wide) -> 1: an older player does not know it")) << old.output;
 }
 
 TEST(WorkbenchWithPlugin, DemoPlaysTheTypicalRoad) {

@@ -14,6 +14,8 @@ bool IsRegisteredMessage(UINT message) { return message >= 0xC000 && message <= 
 
 const wchar_t* CommandName(unsigned command) {
   switch (command) {
+    case proto::PreviousTrack:
+      return L"previous";
     case proto::Play:
       return L"play";
     case proto::Pause:
@@ -136,8 +138,14 @@ void StandInHost::EndOfTrack() {
     stop_after_current_ = false;
     play_state_ = proto::Stopped;
   } else {
-    ++track_;
+    StartTrack(track_ + 1);
   }
+}
+
+void StandInHost::StartTrack(int track) {
+  track_ = track;
+  play_state_ = proto::Playing;
+  stop_after_current_ = false;
 }
 
 void StandInHost::SetMessageSelectorAnswer(LRESULT fixed_answer) {
@@ -309,15 +317,17 @@ LRESULT StandInHost::AnswerQuery(WPARAM wParam, LPARAM lParam) {
       // The player answers the length in seconds for wParam 1 only.
       return wParam == 1 ? length_ : static_cast<LRESULT>(length_) * 1000;
     case proto::QueryIniPath:
-      if (without_path_queries_) return 1;
+      if (without_path_queries_) return proto::UnknownQueryAnswer;
       return ini_null_ ? 0 : reinterpret_cast<LRESULT>(ini_path_ansi_.c_str());
     case proto::QueryIniPathWide:
-      if (without_path_queries_) return 1;
-      return ini_null_ || old_host_ ? 0 : reinterpret_cast<LRESULT>(ini_path_.c_str());
+      if (without_path_queries_ || old_host_) return proto::UnknownQueryAnswer;
+      return ini_null_ ? 0 : reinterpret_cast<LRESULT>(ini_path_.c_str());
+    case proto::QueryPlaylistLength:
+      return playlist_length_;
     case proto::QueryPlaylistPosition:
-      return track_ - 1;
-    case proto::QueryStopAfterCurrent:  // an older player answers 0, as to any query it does not know
-      if (old_host_ || without_path_queries_) return 0;
+      return playlist_length_ > 0 ? track_ - 1 : 0;
+    case proto::QueryStopAfterCurrent:  // inverted, so that an older player's 1 reads "not armed"
+      if (old_host_ || without_path_queries_) return proto::UnknownQueryAnswer;
       return stop_after_current_ ? 0 : 1;
     case proto::QueryDialogParent:
       return dialog_parent_;
@@ -332,15 +342,24 @@ LRESULT StandInHost::AnswerQuery(WPARAM wParam, LPARAM lParam) {
       return id;
     }
     default:
-      return 0;
+      return proto::UnknownQueryAnswer;
   }
 }
 
 void StandInHost::Simulate(WPARAM command) {
+  const bool loaded = play_state_ != proto::Stopped;
   switch (command) {
-    case proto::Play:  // resumes when paused, starts when stopped, restarts when playing
-      if (play_state_ == proto::Playing) ++restarts_;
-      play_state_ = proto::Playing;
+    case proto::Play:  // resumes when paused; otherwise starts the track anew
+      if (play_state_ == proto::Paused) {
+        play_state_ = proto::Playing;
+      } else if (play_state_ == proto::Playing) {
+        ++restarts_;
+        StartTrack(track_);
+      } else if (playlist_length_ == 0) {
+        ++file_dialogs_;  // the player's modal "Open file(s)" instead
+      } else {
+        StartTrack(track_);
+      }
       break;
     case proto::Pause:  // toggles between playing and paused; nothing when stopped
       if (play_state_ == proto::Playing) {
@@ -353,11 +372,17 @@ void StandInHost::Simulate(WPARAM command) {
     case proto::StopWithFade:  // the player fades inside its own handler, then stops
       play_state_ = proto::Stopped;
       break;
-    case proto::NextTrack:
-      ++track_;
+    case proto::NextTrack:  // stopped, it only moves the position
+    case proto::PreviousTrack:
+      if (command == proto::NextTrack) {
+        ++track_;
+      } else if (track_ > 1) {
+        --track_;
+      }
+      if (loaded) StartTrack(track_);
       break;
-    case proto::StopAfterCurrent:  // a second one during the same track disarms it
-      if (play_state_ == proto::Playing) stop_after_current_ = !stop_after_current_;
+    case proto::StopAfterCurrent:
+      if (loaded) stop_after_current_ = !stop_after_current_;
       break;
     default:
       break;

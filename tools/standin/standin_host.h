@@ -22,9 +22,11 @@ constexpr LPARAM QueryIniPath = 334;       // the ANSI copy of the path
 constexpr LPARAM QueryIniPathWide = 1334;  // the wide path (players from 5.58 on)
 constexpr LPARAM QueryDialogParent = 619;
 constexpr LPARAM QueryRegisterMessage = 65536;
+constexpr LPARAM QueryPlaylistLength = 124;    // the number of tracks in the playlist
 constexpr LPARAM QueryPlaylistPosition = 125;  // the current track's place, counted from 0
 constexpr LPARAM QueryStopAfterCurrent = 658;  // players from 5.58 on: 0 while armed, 1 while not
 
+constexpr WPARAM PreviousTrack = 40044;
 constexpr WPARAM Play = 40045;
 constexpr WPARAM Pause = 40046;
 constexpr WPARAM Stop = 40047;
@@ -36,6 +38,9 @@ constexpr int Stopped = 0;
 constexpr int Playing = 1;
 constexpr int Paused = 3;
 
+// What the player answers to a query it does not know.
+constexpr LRESULT UnknownQueryAnswer = 1;
+
 // First id the player hands out for a registered message name.
 constexpr LRESULT FirstMessageSelector = 65537;
 }  // namespace proto
@@ -44,6 +49,7 @@ constexpr LRESULT FirstMessageSelector = 65537;
 constexpr unsigned CloseCommand = WM_CLOSE;
 
 constexpr wchar_t HostWindowClass[] = L"Winamp v1.x";
+constexpr int DefaultPlaylistLength = 12;
 constexpr wchar_t TaskWindowClass[] = L"Quillary stand-in tasks";
 
 // Readable names for logs and test messages: "pause", "close", "playing"; an unknown
@@ -101,11 +107,11 @@ class StandInHost {
   void SetIniPathAnswerNull(bool null_answer) { ini_null_ = null_answer; }
   const std::wstring& IniPath() const { return ini_path_; }
   const std::string& AnsiIniPath() const { return ini_path_ansi_; }
-  // An older player (before 5.58) does not know query 1334 and answers it 0.
+  // An older player (before 5.58) knows neither query 1334 nor 658 and answers both 1.
   void SetOldHost(bool old) { old_host_ = old; }
   bool OldHost() const { return old_host_; }
-  // A player before 2.90 has neither path query: it answers 1 to 334 and to 1334, no pointer
-  // (measured), and does not know query 658 either.
+  // A player before 2.90 has neither path query: it answers 1 to 334 and to 1334, no pointer,
+  // and does not know query 658 either.
   void SetWithoutPathQueries(bool without) { without_path_queries_ = without; }
   bool WithoutPathQueries() const { return without_path_queries_; }
   // Answer to query 619 (0 means none, as the player answers without its preferences open).
@@ -120,13 +126,20 @@ class StandInHost {
   // With this on, WM_CLOSE destroys the window as the player does; off, it is only recorded.
   void SetCloseDestroysWindow(bool on) { close_destroys_ = on; }
   int TrackNumber() const { return track_; }
-  // How often play restarted a track that was already playing (with simulation on).
+  // Query 124's answer; with 0, play on a stopped player opens the player's file dialog.
+  void SetPlaylistLength(int tracks) { playlist_length_ = tracks; }
+  int PlaylistLength() const { return playlist_length_; }
+  // How often play restarted a track that was already playing, and how often it opened the
+  // file dialog for an empty playlist (with simulation on).
   int Restarts() const { return restarts_; }
-  // Command 40157 toggles the mode while a track plays; query 658 tells it on players from
-  // 5.58 on.
+  int FileDialogsOpened() const { return file_dialogs_; }
+  // Stop-after-current, with simulation on: 40157 toggles it while a track is loaded, playing
+  // or paused; every start of a track switches it off; a manual stop leaves it as it is.
+  // Query 658 tells it on players from 5.58 on.
   bool StopAfterCurrentArmed() const { return stop_after_current_; }
+  void SetStopAfterCurrentArmed(bool armed) { stop_after_current_ = armed; }
   // The current track plays to its end: the player stops when stop-after-current is armed
-  // (and disarms it), otherwise it goes on with the next track. Only a playing track ends.
+  // (and disarms it), otherwise it starts the next track. Only a playing track ends.
   void EndOfTrack();
   // Message names as the player compares them: ANSI, without regard to case.
   struct AnsiNameLess {
@@ -180,6 +193,7 @@ class StandInHost {
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT AnswerQuery(WPARAM wParam, LPARAM lParam);
   void Simulate(WPARAM command);
+  void StartTrack(int track);
   void Record(HostEvent::Kind kind, UINT message, WPARAM wParam, LPARAM lParam, LRESULT answer);
 
   HWND window_ = nullptr;
@@ -199,7 +213,9 @@ class StandInHost {
   bool simulate_ = false;
   bool close_destroys_ = false;
   int track_ = 1;
+  int playlist_length_ = DefaultPlaylistLength;
   int restarts_ = 0;
+  int file_dialogs_ = 0;
   bool stop_after_current_ = false;
   MessageHandler handler_;
   std::vector<HostEvent> events_;

@@ -77,16 +77,17 @@ std::wstring DescribeQuery(const standin::HostEvent& e, const standin::StandInHo
       if (host.WithoutPathQueries()) return L"query 334 (INI path) -> 1: a player before 2.90 gives no path";
       return L"query 334 (INI path, ANSI) -> \"" + FromAnsi(host.AnsiIniPath()) + L"\"";
     case proto::QueryIniPathWide:
-      if (!e.answer)
-        return host.OldHost() ? L"query 1334 (INI path, wide) -> 0: an older player does not know it"
-                              : L"query 1334 (INI path, wide) -> 0";
-      if (host.WithoutPathQueries()) return L"query 1334 (INI path, wide) -> 1: no path";
+      if (!e.answer) return L"query 1334 (INI path, wide) -> 0";
+      if (host.OldHost() || host.WithoutPathQueries())
+        return L"query 1334 (INI path, wide) -> 1: an older player does not know it";
       return L"query 1334 (INI path, wide) -> \"" + host.IniPath() + L"\"";
+    case proto::QueryPlaylistLength:
+      return Format(L"query 124 (playlist length) -> %ld", static_cast<long>(e.answer));
     case proto::QueryPlaylistPosition:
       return Format(L"query 125 (playlist position) -> %ld", static_cast<long>(e.answer));
     case proto::QueryStopAfterCurrent:
       if (host.OldHost() || host.WithoutPathQueries())
-        return L"query 658 (stop after current) -> 0: an older player does not know it";
+        return L"query 658 (stop after current) -> 1: an older player does not know it";
       return e.answer == 0 ? L"query 658 (stop after current) -> 0, armed"
                            : L"query 658 (stop after current) -> 1, not armed";
     case proto::QueryDialogParent:
@@ -99,7 +100,7 @@ std::wstring DescribeQuery(const standin::HostEvent& e, const standin::StandInHo
         return Format(L"WM_USER with selector %ld (%ls) reached the host: the plug-in did not take it",
                       static_cast<long>(e.lParam), name.c_str());
       }
-      return Format(L"WM_USER with lParam %ld: no query the player knows -> 0", static_cast<long>(e.lParam));
+      return Format(L"WM_USER with lParam %ld: no query the player knows -> 1", static_cast<long>(e.lParam));
     }
   }
 }
@@ -113,11 +114,16 @@ std::wstring DescribeCommandEvent(const standin::HostEvent& e, const standin::St
   head += name;
   switch (id) {
     case proto::StopAfterCurrent:
-      if (before != proto::Playing) return head + L": no track plays, so the player ignores it";
+      if (before == proto::Stopped) return head + L": no track is loaded, so the player ignores it";
       return head + (host.StopAfterCurrentArmed() ? L": the player stops after this track"
                                                   : L": the player no longer stops after this track");
     case proto::NextTrack:
-      return head + Format(L": track %d", host.TrackNumber());
+    case proto::PreviousTrack:
+      return head + Format(L": track %d, ", host.TrackNumber()) + standin::PlayStateName(host.PlayState());
+    case proto::Play:
+      if (before == proto::Stopped && host.PlayState() == proto::Stopped)
+        return head + L": the playlist is empty, so the player opens its \"Open file(s)\" dialog";
+      break;
     default:
       break;
   }

@@ -67,8 +67,9 @@ const wchar_t* UsageText() {
   --plugin DLL   the plug-in to load (default: gen_corvane.dll beside corvane-host.exe)
   --window       run the script or the demo in the workbench window, which stays open
                  afterwards unless the script ends with exit
-  --old-host     play a player older than 5.58, which answers 0 to query 1334 (its wide
-                 INI path), so that the plug-in takes the ANSI copy from query 334
+  --old-host     play a player older than 5.58, which answers 1 to query 1334 (its wide
+                 INI path), so that the plug-in takes the ANSI copy from query 334, and
+                 to query 658 (whether stop-after-current is armed)
 )";
 }
 

@@ -136,6 +136,13 @@ class LineParser {
     if (word == L"pause") return Bare(Op::Pause);
     if (word == L"stop") return Bare(Op::Stop);
     if (word == L"stream") return OnOff(Op::Stream);
+    if (word == L"playlist") {
+      line_.op = Op::Playlist;
+      if (tokens_.size() == 2 && tokens_[1].text == L"empty") return L"";
+      if (tokens_.size() != 2 || !ParseInt(tokens_[1].text, 1, 100000, &line_.number_arg))
+        return L"the playlist instruction is \"playlist empty\" or \"playlist TRACKS\"";
+      return L"";
+    }
     if (word == L"screensaver") return OnOff(Op::ScreenSaver);
     if (word == L"track") {
       if (tokens_.size() != 2 || tokens_[1].text != L"end") return L"the track instruction is \"track end\"";
@@ -373,6 +380,7 @@ bool NeedsPlugin(Op op) {
     case Op::Pause:
     case Op::Stop:
     case Op::Stream:
+    case Op::Playlist:
     case Op::TrackEnd:
     case Op::ScreenSaver:
     case Op::Registry:
@@ -444,10 +452,13 @@ const wchar_t* LanguageHelp() {
  The player (what its user does; these are not commands of the plug-in)
   play | pause | stop          set the simulated playing state
   stream on | off              the current item is a stream (query 105 answers -1), or a track
+  playlist empty | TRACKS      the playlist's length (query 124); play on a stopped player with
+                               an empty playlist opens the player's file dialog
   track end                    the playing track ends: the next one plays, or the player stops
                                when stop-after-current is armed
-  old host                     the player is older than 5.58: it answers 0 to query 1334 (its
-                               wide INI path); only before the plug-in loads
+  old host                     the player is older than 5.58: it answers 1 to the queries it
+                               does not know, 1334 (its wide INI path) and 658 (whether
+                               stop-after-current is armed); only before the plug-in loads
   uninstall yes | no           the user removes the plug-in in the player's preferences and
                                confirms: winampUninstallPlugin, then, when it returns 1, quit,
                                FreeLibrary and the file deleted (the workbench keeps your

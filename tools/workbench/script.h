@@ -18,6 +18,7 @@ enum class Op {
   Pause,
   Stop,
   Stream,          // flag: the current item is a stream
+  Playlist,        // number: how many tracks the playlist holds
   TrackEnd,        // the playing track ends
   Session,         // number: a WM_WTSSESSION_CHANGE code
   ScreenSaver,     // flag: running

@@ -95,6 +95,9 @@ std::wstring ScriptRunner::Execute(const ScriptLine& line) {
     case Op::Stream:
       bench_.SetStream(line.flag);
       return std::wstring();
+    case Op::Playlist:
+      bench_.SetPlaylistLength(line.number_arg);
+      return std::wstring();
     case Op::TrackEnd:
       bench_.EndOfTrack();
       return std::wstring();

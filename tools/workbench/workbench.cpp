@@ -213,6 +213,13 @@ void Workbench::SetStream(bool on) {
   Changed();
 }
 
+void Workbench::SetPlaylistLength(int tracks) {
+  host_.SetPlaylistLength(tracks);
+  Note(tracks == 0 ? L"the playlist is empty: query 124 answers 0, and play on a stopped player opens its file dialog"
+                   : L"the playlist holds " + std::to_wstring(tracks) + L" tracks");
+  Changed();
+}
+
 void Workbench::EndOfTrack() {
   int before = host_.PlayState();
   bool armed = host_.StopAfterCurrentArmed();

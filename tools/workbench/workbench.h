@@ -50,6 +50,7 @@ class Workbench {
   void SetOldHost(bool old);
   void SetPlayState(int state);
   void SetStream(bool on);
+  void SetPlaylistLength(int tracks);
   void EndOfTrack();
 
   // --- Windows ------------------------------------------------------------------------------

@@ -14,6 +14,7 @@ enum ControlId {
   IdStop,
   IdTrackEnd,
   IdStream,
+  IdEmptyPlaylist,
   IdPlayerStatus,
   IdLock = 110,
   IdUnlock,
@@ -33,12 +34,12 @@ enum ControlId {
 };
 
 // Each row: a caption, then its controls from left to right.
-const int Rows[][6] = {
-    {IdCaption + 0, IdPlay, IdPause, IdStop, IdTrackEnd, IdStream},
-    {IdCaption + 1, IdLock, IdUnlock, IdConnect, IdDisconnect, 0},
-    {IdCaption + 2, IdSaverOn, IdSaverOff, 0, 0, 0},
-    {IdCaption + 3, IdConfigure, IdUninstall, IdClearLog, 0, 0},
-    {IdCaption + 4, IdIniPath, 0, 0, 0, 0},
+const int Rows[][7] = {
+    {IdCaption + 0, IdPlay, IdPause, IdStop, IdTrackEnd, IdStream, IdEmptyPlaylist},
+    {IdCaption + 1, IdLock, IdUnlock, IdConnect, IdDisconnect, 0, 0},
+    {IdCaption + 2, IdSaverOn, IdSaverOff, 0, 0, 0, 0},
+    {IdCaption + 3, IdConfigure, IdUninstall, IdClearLog, 0, 0, 0},
+    {IdCaption + 4, IdIniPath, 0, 0, 0, 0, 0},
 };
 // The field that ends each row and takes the width left over.
 const int RowEnd[] = {IdPlayerStatus, IdSessionHint, IdSaverStatus, IdPluginStatus, 0};
@@ -90,6 +91,7 @@ bool WorkbenchWindow::Create(Workbench& bench) {
   Add(IdStop, L"BUTTON", L"Stop", button, 76);
   Add(IdTrackEnd, L"BUTTON", L"Track ends", button, 96);
   Add(IdStream, L"BUTTON", L"Stream", BS_AUTOCHECKBOX | WS_TABSTOP, 76);
+  Add(IdEmptyPlaylist, L"BUTTON", L"Empty playlist", BS_AUTOCHECKBOX | WS_TABSTOP, 116);
   Add(IdPlayerStatus, L"STATIC", L"", SS_LEFT | SS_CENTERIMAGE | SS_ENDELLIPSIS, 0);
   Add(IdLock, L"BUTTON", L"Lock", button, 76);
   Add(IdUnlock, L"BUTTON", L"Unlock", button, 76);
@@ -201,6 +203,7 @@ void WorkbenchWindow::Refresh() {
   if (host.StopAfterCurrentArmed()) player += L", stops after this track";
   SetText(IdPlayerStatus, player);
   CheckDlgButton(host_, IdStream, host.IsStream() ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(host_, IdEmptyPlaylist, host.PlaylistLength() == 0 ? BST_CHECKED : BST_UNCHECKED);
 
   std::wstring saver = Workbench::ScreenSaverRunning() ? L"Running" : L"Not running";
   saver += L"   (ScreenSaverIsSecure " + Workbench::ReadRegistry(RegistryValue::Secure) + L", NoAutoReturnToWelcome " +
@@ -289,6 +292,10 @@ void WorkbenchWindow::OnButton(int id) {
     case IdStream:
       say(L"stream");
       bench_->SetStream(IsDlgButtonChecked(host_, IdStream) == BST_CHECKED);
+      break;
+    case IdEmptyPlaylist:
+      say(L"empty playlist");
+      bench_->SetPlaylistLength(IsDlgButtonChecked(host_, IdEmptyPlaylist) == BST_CHECKED ? 0 : standin::DefaultPlaylistLength);
       break;
     case IdLock:
       say(L"lock");
