@@ -11,20 +11,24 @@ UINT_PTR ArmedTimer = 0;
 
 // Commands posted reach the host window in order, so a marker posted behind a reaction's
 // commands comes back through the hook only once the host has handled all of them. Until
-// then the host still answers as before them, and the state they lead to stands in.
+// then the host still answers as before them, and the state they lead to stands in. The
+// marker goes out once the host has taken the first message after them, or at the next
+// reaction, whichever comes first: a post takes a while, and the commands go first.
 UINT CommandsHandledMessage = 0;
 DWORD MarkersPosted = 0;
 DWORD MarkersBack = 0;
-bool Unmarked = false;         // commands posted that no marker follows yet
+bool Unmarked = false;  // commands posted that no marker follows yet
 int32_t StateAfterCommands = host::StateStopped;
 
-bool CommandsOnTheirWay() { return MarkersBack != MarkersPosted; }
+bool CommandsOnTheirWay() { return Unmarked || MarkersBack != MarkersPosted; }
 
 void PostCommand(HWND host, WPARAM command, int32_t leads_to) {
   if (!PostMessageW(host, WM_COMMAND, command, 0)) return;
   Unmarked = true;
   StateAfterCommands = leads_to;
 }
+
+}  // namespace
 
 void PostMarker(HWND host) {
   if (!Unmarked) return;
@@ -33,6 +37,8 @@ void PostMarker(HWND host) {
   // Without a marker nothing counts as on its way, and the host's own answers are taken.
   if (CommandsHandledMessage != 0 && PostMessageW(host, CommandsHandledMessage, MarkersPosted + 1, 0)) ++MarkersPosted;
 }
+
+namespace {
 
 LRESULT AskHost(HWND host, LPARAM selector) { return SendMessageW(host, WM_USER, 0, selector); }
 
@@ -137,8 +143,7 @@ void ForgetCommandsOnTheirWay() {
 bool CurrentItemIsStream(HWND host) {
   // A stopped host has no current item worth asking about; anything but playing or paused
   // counts as stopped.
-  const int32_t state = QueryPlayingState(host);
-  if (state != host::StatePlaying && state != host::StatePaused) return false;
+  if (!TrackLoaded(QueryPlayingState(host))) return false;
   return SendMessageW(host, WM_USER, host::LengthInSeconds, host::QueryCurrentLength) == host::StreamLength;
 }
 
@@ -186,6 +191,7 @@ bool ArmReactionTimer(int32_t delay, int32_t action, HWND host) {
 }
 
 void ExecuteAction(int32_t delay, HWND host, int32_t action, bool stop_paused_stream) {
+  PostMarker(host);
   if (ArmReactionTimer(delay, action, host)) return;
 
   const int32_t state = QueryPlayingState(host);
@@ -220,7 +226,6 @@ void ExecuteAction(int32_t delay, HWND host, int32_t action, bool stop_paused_st
     default:  // DoNothing, and any code the settings never hold
       break;
   }
-  PostMarker(host);
 }
 
 void ApplyRule(const EventReaction& rule, HWND host) {

@@ -34,7 +34,10 @@ class EngineTest : public HostTest {
     // The plug-in's window hook is not installed here: hand its timer, its marker and the
     // passing commands over as it would.
     host.SetMessageHandler([this](UINT message, WPARAM id, LPARAM, LRESULT* result) {
-      if (message == WM_COMMAND) OnHostCommand(host.Window(), id);
+      if (message == WM_COMMAND) {
+        OnHostCommand(host.Window(), id);
+        PostMarker(host.Window());  // queued, so it still comes back after the command
+      }
       if (IsCommandsHandledMessage(message) && !drop_markers) {
         OnCommandsHandled(id);
         return true;

@@ -53,7 +53,10 @@ class WatchTest : public HostTest {
     UseSelector(Selector);
     host.SetMessageHandler([this](UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
       *result = 0;
-      if (message == WM_COMMAND) OnHostCommand(host.Window(), wParam);
+      if (message == WM_COMMAND) {
+        OnHostCommand(host.Window(), wParam);
+        PostMarker(host.Window());
+      }
       if (IsCommandsHandledMessage(message)) {
         OnCommandsHandled(wParam);
         return true;
