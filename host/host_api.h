@@ -7,14 +7,14 @@
 namespace host {
 
 // Queries: SendMessageW(host, WM_USER, wParam, selector).
-constexpr LPARAM QueryPlayingState = 104;    // answers 1 playing, 3 paused, anything else stopped
-constexpr LPARAM QueryCurrentLength = 105;   // with wParam LengthInSeconds; -1 means a stream
+constexpr LPARAM QueryPlayingState = 104;   // answers 1 playing, 3 paused, anything else stopped
+constexpr LPARAM QueryCurrentLength = 105;  // with wParam LengthInSeconds; -1 means a stream
 constexpr WPARAM LengthInSeconds = 1;
-constexpr LPARAM QueryPlaylistLength = 124;  // answers the number of tracks in the playlist
-constexpr LPARAM QueryIniPath = 334;         // answers a pointer to the host's ANSI copy of its path
-constexpr LPARAM QueryIniPathWide = 1334;    // answers a pointer to the wide path; older hosts 1
-constexpr LPARAM QueryDialogParent = 619;    // answers a window to centre dialogs on; 0 or 1: none
-constexpr LPARAM QueryStopAfterCurrent = 658;  // hosts from 5.58 on; older ones answer 1, "not armed"
+constexpr LPARAM QueryPlaylistLength = 124;     // answers the number of tracks in the playlist
+constexpr LPARAM QueryIniPath = 334;            // answers a pointer to the host's ANSI copy of its path
+constexpr LPARAM QueryIniPathWide = 1334;       // answers a pointer to the wide path; older hosts 1
+constexpr LPARAM QueryDialogParent = 619;       // answers a window to centre dialogs on; 0 or 1: none
+constexpr LPARAM QueryStopAfterCurrent = 658;   // hosts from 5.58 on; older ones answer 1, "not armed"
 constexpr LPARAM QueryRegisterMessage = 65536;  // wParam: an ANSI name; answers 0 or 1 when none
 
 // An answer below this cannot be a pointer (the lowest 64 KB are never mapped); a host
@@ -39,8 +39,8 @@ constexpr WPARAM CommandStopAfterCurrent = 40157;
 }  // namespace host
 
 // Window timers of the plug-in on the host window (no callback: they arrive as WM_TIMER).
-constexpr UINT_PTR DelayTimer = 26983;   // a rule's own delay
-constexpr UINT_PTR GraceTimer = 51104;   // a screen saver reaction, at least the grace period
+constexpr UINT_PTR DelayTimer = 26983;              // a rule's own delay
+constexpr UINT_PTR GraceTimer = 51104;              // a screen saver reaction, at least the grace period
 constexpr UINT_PTR RegistrationRetryTimer = 26984;  // registration for session changes retried
 
 // Name under which the screen saver message is registered with the host (which reads it as

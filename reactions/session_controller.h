@@ -23,17 +23,17 @@ struct SessionController {
   SessionController& operator=(const SessionController&) = delete;
 
   ReactionSettings Settings;
-  CPollingThread* Worker;        // the screen saver watch, or none
-  bool SessionAttached;          // this session owns the console
-  bool TimerPending;             // a reaction timer is armed and its action has not run
-  bool PausedByPlugin;           // the engine paused or stopped running playback
-  bool ScreenSaverTriggered;     // the rule now being applied reacts to the screen saver
-  int32_t GracePeriodSeconds;    // the least delay for that reaction
-  int32_t PendingAction;         // an ActionCode, run when the armed timer expires
-  HWND HostWindow;               // handed to the worker when it is created
-  int32_t HostSelector;          // the host screen saver selector, or 0, as init took it over
-  UINT RegisteredMessage;        // the registered screen saver message, or 0, likewise
-  wchar_t* IniPathBuffer;        // owns the live settings' ini_path (AdoptIniPath)
+  CPollingThread* Worker;            // the screen saver watch, or none
+  bool SessionAttached;              // this session owns the console
+  bool TimerPending;                 // a reaction timer is armed and its action has not run
+  bool PausedByPlugin;               // the engine paused or stopped running playback
+  bool ScreenSaverTriggered;         // the rule now being applied reacts to the screen saver
+  int32_t GracePeriodSeconds;        // the least delay for that reaction
+  int32_t PendingAction;             // an ActionCode, run when the armed timer expires
+  HWND HostWindow;                   // handed to the worker when it is created
+  int32_t HostSelector;              // the host screen saver selector, or 0, as init took it over
+  UINT RegisteredMessage;            // the registered screen saver message, or 0, likewise
+  wchar_t* IniPathBuffer;            // owns the live settings' ini_path (AdoptIniPath)
   bool HostReportsStopAfterCurrent;  // query 1334 answered a path: the host answers query 658
   StopAfterCurrentOwner StopAfterCurrentArmedBy;
 };

@@ -180,7 +180,8 @@ TEST_F(PlayerVariantTest, PlayerWithoutThePathQueriesRunsOnTheDefaults) {
   });
   plugin.Config();
   EXPECT_EQ(
-      L"Die Einstellungen konnten nicht gespeichert werden.\r\nWinamp hat dem Plug-in keine Konfigurationsdatei genannt.",
+      L"Die Einstellungen konnten nicht gespeichert werden.\r\nWinamp hat dem Plug-in keine Konfigurationsdatei "
+      L"genannt.",
       box);
   EXPECT_EQ("[gen_corvane]\r\nlock_on_screensaver=0\r\nlock_action=2\r\n", ReadFileBytes(ini));
   EXPECT_EQ(0u, GetProfileIntW(L"gen_corvane", L"lock_action", 0)) << "nor into win.ini";

@@ -118,7 +118,7 @@ TEST_F(HostTest, SimulatesThePlayersCommands) {
       {proto::Pause, Playing, true, Paused, true, 0},
       {proto::Pause, Paused, true, Playing, true, 0},
       {proto::Pause, Stopped, true, Stopped, true, 0},
-      {proto::Play, Paused, true, Playing, true, 0},  // resumes only
+      {proto::Play, Paused, true, Playing, true, 0},    // resumes only
       {proto::Play, Playing, true, Playing, false, 0},  // restarts the track
       {proto::Play, Stopped, true, Playing, false, 0},
       {proto::Stop, Playing, true, Stopped, true, 0},

@@ -295,7 +295,8 @@ void WorkbenchWindow::OnButton(int id) {
       break;
     case IdEmptyPlaylist:
       say(L"empty playlist");
-      bench_->SetPlaylistLength(IsDlgButtonChecked(host_, IdEmptyPlaylist) == BST_CHECKED ? 0 : standin::DefaultPlaylistLength);
+      bench_->SetPlaylistLength(
+          IsDlgButtonChecked(host_, IdEmptyPlaylist) == BST_CHECKED ? 0 : standin::DefaultPlaylistLength);
       break;
     case IdLock:
       say(L"lock");
