@@ -12,6 +12,16 @@ export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# The tests are 32-bit Windows programs under 32-bit Wine, itself a 32-bit Linux program: a
+# kernel started without its 32-bit emulation cannot run it at all. Say so, rather than fail
+# somewhere inside the prefix's set-up.
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  echo "with-wine: this machine cannot run 32-bit programs (32-bit Wine does not start:" \
+    "$(/usr/lib/wine/wine --version 2>&1 | tail -n 1)); the kernel needs its 32-bit emulation" \
+    "(ia32_emulation) on" >&2
+  exit 1
+fi
+
 xvfb_pid=""
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
