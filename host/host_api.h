@@ -11,6 +11,7 @@ constexpr LPARAM QueryPlayingState = 104;   // answers 1 playing, 3 paused, anyt
 constexpr LPARAM QueryCurrentLength = 105;  // with wParam LengthInSeconds; -1 means a stream
 constexpr WPARAM LengthInSeconds = 1;
 constexpr LPARAM QueryPlaylistLength = 124;     // answers the number of tracks in the playlist
+constexpr LPARAM QueryPlaylistPosition = 125;   // answers the current track's place in the playlist
 constexpr LPARAM QueryIniPath = 334;            // answers a pointer to the host's ANSI copy of its path
 constexpr LPARAM QueryIniPathWide = 1334;       // answers a pointer to the wide path; older hosts 1
 constexpr LPARAM QueryDialogParent = 619;       // answers a window to centre dialogs on; 0 or 1: none

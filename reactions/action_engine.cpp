@@ -15,8 +15,10 @@ UINT_PTR ArmedTimer = 0;
 // marker goes out once the host has taken the first message after them, or at the next
 // reaction, whichever comes first: a post takes a while, and the commands go first.
 UINT CommandsHandledMessage = 0;
-DWORD MarkersPosted = 0;
-DWORD MarkersBack = 0;
+// Counted from a different start in each load of the DLL, so that a marker an earlier load
+// left in the queue is not taken for one of this load's.
+DWORD MarkersPosted = GetTickCount();
+DWORD MarkersBack = MarkersPosted;
 bool Unmarked = false;  // commands posted that no marker follows yet
 int32_t StateAfterCommands = host::StateStopped;
 
@@ -44,11 +46,23 @@ LRESULT AskHost(HWND host, LPARAM selector) { return SendMessageW(host, WM_USER,
 
 bool TrackLoaded(int32_t state) { return state == host::StatePlaying || state == host::StatePaused; }
 
+// The switch is armed now, by the plug-in or by the user.
+void Arm(HWND host, StopAfterCurrentOwner owner) {
+  Controller.StopAfterCurrentArmedBy = owner;
+  Controller.StopAfterCurrentTrack = static_cast<int32_t>(AskHost(host, host::QueryPlaylistPosition));
+}
+
 // Whether the host's stop-after-current is armed. Players from 5.58 on say so; before that
-// only the toggles seen at the host window pass for it.
+// only the toggles and starts seen at the host window pass for it, and a track started where
+// the plug-in could not see it (from the playlist) shows by its other position.
 bool StopAfterCurrentArmed(HWND host) {
   StopAfterCurrentOwner& owner = Controller.StopAfterCurrentArmedBy;
-  if (!Controller.HostReportsStopAfterCurrent || CommandsOnTheirWay()) return owner != ArmedByNobody;
+  if (CommandsOnTheirWay()) return owner != ArmedByNobody;
+  if (!Controller.HostReportsStopAfterCurrent) {
+    if (owner != ArmedByNobody && AskHost(host, host::QueryPlaylistPosition) != Controller.StopAfterCurrentTrack)
+      owner = ArmedByNobody;
+    return owner != ArmedByNobody;
+  }
   const bool armed = AskHost(host, host::QueryStopAfterCurrent) == host::StopAfterCurrentArmed;
   if (!armed) owner = ArmedByNobody;
   if (armed && owner == ArmedByNobody) owner = ArmedByUser;  // armed where the plug-in could not see it
@@ -72,16 +86,17 @@ void StartOrResume(HWND host, int32_t state, int32_t action) {
   Controller.PausedByPlugin = false;
   if (start && (action == PlayNext || state != host::StatePaused)) {
     // Play on an empty playlist opens the player's file dialog, over a desktop the user has
-    // just come back to.
-    if (AskHost(host, host::QueryPlaylistLength) == 0) return;
-    if (action == PlayNext) {
-      PostCommand(host, host::CommandStop, host::StateStopped);
-      PostCommand(host, host::CommandNextTrack, host::StateStopped);
+    // just come back to: nothing is started then.
+    if (AskHost(host, host::QueryPlaylistLength) != 0) {
+      if (action == PlayNext) {
+        PostCommand(host, host::CommandStop, host::StateStopped);
+        PostCommand(host, host::CommandNextTrack, host::StateStopped);
+      }
+      // The start of a track switches stop-after-current off.
+      PostCommand(host, host::CommandPlay, host::StatePlaying);
+      Controller.StopAfterCurrentArmedBy = ArmedByNobody;
+      return;
     }
-    // The start of a track switches stop-after-current off.
-    PostCommand(host, host::CommandPlay, host::StatePlaying);
-    Controller.StopAfterCurrentArmedBy = ArmedByNobody;
-    return;
   }
   // The user is back and the track goes on: the plug-in's own stop-after-current goes, with
   // the track still paused where it is, since resuming does not touch the switch.
@@ -89,7 +104,9 @@ void StartOrResume(HWND host, int32_t state, int32_t action) {
     PostCommand(host, host::CommandStopAfterCurrent, state);
     Controller.StopAfterCurrentArmedBy = ArmedByNobody;
   }
-  if (start) PostCommand(host, host::CommandPlay, host::StatePlaying);
+  if (start && state == host::StatePaused && action == PlayOrResume) {
+    PostCommand(host, host::CommandPlay, host::StatePlaying);
+  }
 }
 
 }  // namespace
@@ -119,7 +136,12 @@ void OnHostCommand(HWND host, WPARAM wParam) {
     case host::CommandStopAfterCurrent:
       // The player toggles it while a track is loaded, playing or paused. Whatever the user
       // does to it, the plug-in no longer takes it back.
-      if (TrackLoaded(QueryPlayingState(host))) owner = owner == ArmedByNobody ? ArmedByUser : ArmedByNobody;
+      if (!TrackLoaded(QueryPlayingState(host))) break;
+      if (owner == ArmedByNobody) {
+        Arm(host, ArmedByUser);
+      } else {
+        owner = ArmedByNobody;
+      }
       break;
     case host::CommandPlay:
       // On a paused player play only resumes; otherwise it starts the track anew.
@@ -128,6 +150,8 @@ void OnHostCommand(HWND host, WPARAM wParam) {
       break;
     case host::CommandPreviousTrack:
     case host::CommandNextTrack:
+    case host::CommandStop:  // stopped, only a start can load a track, and it clears the switch
+    case host::CommandStopWithFade:
       owner = ArmedByNobody;
       break;
     default:
@@ -191,6 +215,8 @@ bool ArmReactionTimer(int32_t delay, int32_t action, HWND host) {
 }
 
 void ExecuteAction(int32_t delay, HWND host, int32_t action, bool stop_paused_stream) {
+  // Still on their way: a new marker proves the earlier one, should that one be lost.
+  if (CommandsOnTheirWay()) Unmarked = true;
   PostMarker(host);
   if (ArmReactionTimer(delay, action, host)) return;
 
@@ -213,7 +239,7 @@ void ExecuteAction(int32_t delay, HWND host, int32_t action, bool stop_paused_st
       // The host toggles the switch: armed already, by the user or by an earlier rule, it stays.
       if (state == host::StatePlaying && !StopAfterCurrentArmed(host)) {
         InterruptPlayback(host, state, host::CommandStopAfterCurrent, state);
-        Controller.StopAfterCurrentArmedBy = ArmedByPlugin;
+        Arm(host, ArmedByPlugin);
       }
       break;
     case PlayOrResume:

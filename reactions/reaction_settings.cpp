@@ -225,7 +225,7 @@ void InitFromHost(HWND host) {
   // '?' and then names a file that cannot exist.
   wchar_t* path = nullptr;
   const wchar_t* wide = WidePathAnswer(SendMessageW(host, WM_USER, 0, host::QueryIniPathWide));
-  // Only a host that knows 1334 knows query 658; an older one answers 0, which reads "armed".
+  // Only a host that knows 1334 knows query 658; an older one answers 1 to both, unknown queries.
   Controller.HostReportsStopAfterCurrent = wide != nullptr;
   if (wide) {
     path = CopyWidePath(wide);

@@ -17,7 +17,8 @@ SessionController::SessionController()
       RegisteredMessage(0),
       IniPathBuffer(nullptr),
       HostReportsStopAfterCurrent(false),
-      StopAfterCurrentArmedBy(ArmedByNobody) {}
+      StopAfterCurrentArmedBy(ArmedByNobody),
+      StopAfterCurrentTrack(0) {}
 
 SessionController::~SessionController() {
   // Quit normally stops and deletes the worker. One still here runs none of our code: its

@@ -36,6 +36,7 @@ struct SessionController {
   wchar_t* IniPathBuffer;            // owns the live settings' ini_path (AdoptIniPath)
   bool HostReportsStopAfterCurrent;  // query 1334 answered a path: the host answers query 658
   StopAfterCurrentOwner StopAfterCurrentArmedBy;
+  int32_t StopAfterCurrentTrack;  // older players: the playlist position it was armed at
 };
 
 // Constructed during the module's static set-up, before the host calls anything.

@@ -93,6 +93,17 @@ TEST_F(PlayerVariantTest, StopAfterTheTrackIsArmedOnceAndOnlyItsOwnIsTakenBack) 
       EXPECT_EQ(Commands{}, Session({WTS_SESSION_LOCK})) << "armed while paused: " << arm_while_paused;
       EXPECT_TRUE(host.StopAfterCurrentArmed());
     }
+    // The user's own next track starts one, which nobody has armed; after the user's own stop
+    // only a start can load a track, also one the plug-in does not see (from the playlist).
+    UserCommand(proto::NextTrack);
+    EXPECT_EQ(Commands{StopAfter}, Session({WTS_SESSION_LOCK}));
+    UserCommand(proto::Stop);
+    host.SetPlayState(proto::Playing);
+    host.SetStopAfterCurrentArmed(false);
+    EXPECT_EQ(Commands{StopAfter}, Session({WTS_SESSION_LOCK}));
+    // Switched off where the plug-in cannot see it: from 5.58 on the player says so.
+    host.SetStopAfterCurrentArmed(false);
+    EXPECT_EQ(old_host ? Commands{} : Commands{StopAfter}, Session({WTS_SESSION_LOCK}));
     Stop();
 
     // Paused by a later rule: the take-back goes to the paused track, then play resumes it.
