@@ -30,18 +30,6 @@ void PostCommand(HWND host, WPARAM command, int32_t leads_to) {
   StateAfterCommands = leads_to;
 }
 
-}  // namespace
-
-void PostMarker(HWND host) {
-  if (!Unmarked) return;
-  Unmarked = false;
-  if (CommandsHandledMessage == 0) CommandsHandledMessage = RegisterWindowMessageW(CommandsHandledMessageName);
-  // Without a marker nothing counts as on its way, and the host's own answers are taken.
-  if (CommandsHandledMessage != 0 && PostMessageW(host, CommandsHandledMessage, MarkersPosted + 1, 0)) ++MarkersPosted;
-}
-
-namespace {
-
 LRESULT AskHost(HWND host, LPARAM selector) { return SendMessageW(host, WM_USER, 0, selector); }
 
 bool TrackLoaded(int32_t state) { return state == host::StatePlaying || state == host::StatePaused; }
@@ -58,19 +46,13 @@ void Arm(HWND host, StopAfterCurrentOwner owner) {
 bool StopAfterCurrentArmed(HWND host) {
   StopAfterCurrentOwner& owner = Controller.StopAfterCurrentArmedBy;
   if (CommandsOnTheirWay()) return owner != ArmedByNobody;
-  if (!Controller.HostReportsStopAfterCurrent) {
-    if (owner != ArmedByNobody && AskHost(host, host::QueryPlaylistPosition) != Controller.StopAfterCurrentTrack)
-      owner = ArmedByNobody;
-    return owner != ArmedByNobody;
-  }
-  const bool armed = AskHost(host, host::QueryStopAfterCurrent) == host::StopAfterCurrentArmed;
+  const bool armed =
+      Controller.HostReportsStopAfterCurrent
+          ? AskHost(host, host::QueryStopAfterCurrent) == host::StopAfterCurrentArmed
+          : owner != ArmedByNobody && AskHost(host, host::QueryPlaylistPosition) == Controller.StopAfterCurrentTrack;
   if (!armed) owner = ArmedByNobody;
   if (armed && owner == ArmedByNobody) owner = ArmedByUser;  // armed where the plug-in could not see it
   return armed;
-}
-
-bool ArmedByThePlugin(HWND host) {
-  return Controller.StopAfterCurrentArmedBy == ArmedByPlugin && StopAfterCurrentArmed(host);
 }
 
 // Pause, stop and fade-out act only on running playback, and only then does the plug-in
@@ -100,7 +82,7 @@ void StartOrResume(HWND host, int32_t state, int32_t action) {
   }
   // The user is back and the track goes on: the plug-in's own stop-after-current goes, with
   // the track still paused where it is, since resuming does not touch the switch.
-  if (ArmedByThePlugin(host)) {
+  if (Controller.StopAfterCurrentArmedBy == ArmedByPlugin && StopAfterCurrentArmed(host)) {
     PostCommand(host, host::CommandStopAfterCurrent, state);
     Controller.StopAfterCurrentArmedBy = ArmedByNobody;
   }
@@ -110,6 +92,14 @@ void StartOrResume(HWND host, int32_t state, int32_t action) {
 }
 
 }  // namespace
+
+void PostMarker(HWND host) {
+  if (!Unmarked) return;
+  Unmarked = false;
+  if (CommandsHandledMessage == 0) CommandsHandledMessage = RegisterWindowMessageW(CommandsHandledMessageName);
+  // Without a marker nothing counts as on its way, and the host's own answers are taken.
+  if (CommandsHandledMessage != 0 && PostMessageW(host, CommandsHandledMessage, MarkersPosted + 1, 0)) ++MarkersPosted;
+}
 
 int32_t QueryPlayingState(HWND host) {
   const int32_t state =
@@ -136,17 +126,11 @@ void OnHostCommand(HWND host, WPARAM wParam) {
     case host::CommandStopAfterCurrent:
       // The player toggles it while a track is loaded, playing or paused. Whatever the user
       // does to it, the plug-in no longer takes it back.
-      if (!TrackLoaded(QueryPlayingState(host))) break;
-      if (owner == ArmedByNobody) {
-        Arm(host, ArmedByUser);
-      } else {
-        owner = ArmedByNobody;
-      }
+      if (TrackLoaded(QueryPlayingState(host))) Arm(host, owner == ArmedByNobody ? ArmedByUser : ArmedByNobody);
       break;
     case host::CommandPlay:
       // On a paused player play only resumes; otherwise it starts the track anew.
-      if (QueryPlayingState(host) == host::StatePaused) break;
-      owner = ArmedByNobody;
+      if (QueryPlayingState(host) != host::StatePaused) owner = ArmedByNobody;
       break;
     case host::CommandPreviousTrack:
     case host::CommandNextTrack:

@@ -178,10 +178,8 @@ bool IsScreenSaverRunning() {
 }
 
 int32_t QueryGracePeriod() {
-  // Winlogon is a 64-bit process on 64-bit Windows: it reads the real key, never the copy
-  // under Wow6432Node that a 32-bit process is shown (32-bit Windows ignores the flag).
-  const int32_t seconds = ReadRegistryNumber(HKEY_LOCAL_MACHINE, WinlogonKey, L"ScreenSaverGracePeriod",
-                                             DefaultGracePeriod, KEY_WOW64_64KEY);
+  const int32_t seconds =
+      ReadRegistryNumber(HKEY_LOCAL_MACHINE, WinlogonKey, L"ScreenSaverGracePeriod", DefaultGracePeriod);
   if (seconds <= 0) return seconds;
   // One second more than Windows waits, so the reaction comes after the session is locked;
   // capped where a window timer could no longer wait that long.
@@ -189,10 +187,12 @@ int32_t QueryGracePeriod() {
   return seconds + 1;
 }
 
-int32_t ReadRegistryNumber(HKEY root, const wchar_t* key_path, const wchar_t* value_name, int32_t default_value,
-                           REGSAM view) {
+int32_t ReadRegistryNumber(HKEY root, const wchar_t* key_path, const wchar_t* value_name, int32_t default_value) {
   HKEY key;
-  if (RegOpenKeyExW(root, key_path, 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) return default_value;
+  // The key Windows itself reads: on 64-bit Windows Winlogon, a 64-bit process, never sees the
+  // copy under Wow6432Node that a 32-bit process is shown. 32-bit Windows ignores the flag,
+  // and keys under HKEY_CURRENT_USER have one view only.
+  if (RegOpenKeyExW(root, key_path, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) return default_value;
   int32_t result = default_value;
   wchar_t data[NumberTextCapacity] = {};
   DWORD type = REG_NONE;

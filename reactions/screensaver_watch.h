@@ -32,6 +32,4 @@ using SystemParametersInfoFunction = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT);
 extern SystemParametersInfoFunction SystemParametersInfoCall;
 bool IsScreenSaverRunning();
 int32_t QueryGracePeriod();
-// view: 0, or KEY_WOW64_64KEY for a key that 64-bit Windows itself reads.
-int32_t ReadRegistryNumber(HKEY root, const wchar_t* key_path, const wchar_t* value_name, int32_t default_value,
-                           REGSAM view = 0);
+int32_t ReadRegistryNumber(HKEY root, const wchar_t* key_path, const wchar_t* value_name, int32_t default_value);
