@@ -152,12 +152,15 @@ LRESULT CALLBACK CHyperLink::LinkWndProc(HWND window, UINT message, WPARAM wPara
       return link->OnDestroy(window, wParam, lParam);
     case WM_SETFOCUS:
       link->OnHighlight();
-      DrawLinkFocusRect(window);
+      InvalidateRect(window, nullptr, FALSE);  // painted again, with its focus frame
       return 0;
     case WM_KILLFOCUS:
       link->OnUnhighlight();
-      DrawLinkFocusRect(window);
+      InvalidateRect(window, nullptr, FALSE);  // painted again, without it
       return 0;
+    case WM_PAINT:
+    case WM_PRINTCLIENT:
+      return link->OnPaint(window, message, wParam, lParam);
     case WM_SETCURSOR:
       SetCursor(HandCursor);
       return TRUE;
@@ -218,20 +221,22 @@ void CHyperLink::OnCaptureChanged(HWND control) {
   InvalidateRect(control, nullptr, FALSE);
 }
 
-void CHyperLink::DrawLinkFocusRect(HWND control) {
-  HWND parent = GetParent(control);
-  if (!parent) return;
+LRESULT CHyperLink::OnPaint(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+  // The static paints its text and background into the DC; the frame goes on top of what it
+  // has just painted, so every repaint shows it exactly while the link has the focus.
+  PAINTSTRUCT paint;
+  HDC dc = wParam ? reinterpret_cast<HDC>(wParam) : BeginPaint(control, &paint);
+  const LPARAM parts = message == WM_PRINTCLIENT ? lParam : PRF_CLIENT;
+  const LRESULT result = CallWindowProcW(PrevWndProc, control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), parts);
+  if ((parts & PRF_CLIENT) && GetFocus() == control) DrawLinkFocusRect(control, dc);
+  if (!wParam) EndPaint(control, &paint);
+  return message == WM_PRINTCLIENT ? result : 0;
+}
+
+void CHyperLink::DrawLinkFocusRect(HWND control, HDC dc) {
   RECT frame;
-  GetWindowRect(control, &frame);
-  POINT corners[2] = {{frame.left - 1, frame.top - 1}, {frame.right + 1, frame.bottom + 1}};
-  ScreenToClient(parent, &corners[0]);
-  ScreenToClient(parent, &corners[1]);
-  const RECT area = {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
-  // The drawing inverts: the same call on focus loss erases what focus gain drew.
-  HDC dc = GetDC(parent);
-  if (!dc) return;
-  DrawFocusRect(dc, &area);
-  ReleaseDC(parent, dc);
+  GetClientRect(control, &frame);
+  DrawFocusRect(dc, &frame);
 }
 
 LRESULT CALLBACK CHyperLink::LinkParentWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,6 +1,7 @@
 // Turns a static text control into a link that the shell opens: blue, purple once
 // visited (in high contrast the scheme's link colour), underlined with the hand cursor while
-// hovered, and opened by a click or the space key. Everything hangs on window properties named by one module-wide atom.
+// hovered, framed while focused, and opened by a click or the space key. Everything
+// hangs on window properties named by one module-wide atom.
 //
 // Classes in this file:
 //   CHyperLink  - one link on one static control.
@@ -32,7 +33,8 @@ class CHyperLink {
 
   static LRESULT CALLBACK LinkWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK LinkParentWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  static void DrawLinkFocusRect(HWND control);
+  // The focus frame, drawn into the DC in which the focused link has just painted itself.
+  static void DrawLinkFocusRect(HWND control, HDC dc);
 
   wchar_t* Target;
   wchar_t* Parameters;
@@ -44,6 +46,7 @@ class CHyperLink {
 
  private:
   LRESULT OnDestroy(HWND control, WPARAM wParam, LPARAM lParam);
+  LRESULT OnPaint(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
   void OnMouseMove(HWND control, LPARAM lParam);
   void OnCaptureChanged(HWND control);
 };

@@ -588,13 +588,8 @@ void COptionsDlg::OnSystemChange(UINT message, WPARAM wParam, LPARAM lParam) {
   for (HWND control = GetWindow(Window, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
     if (message == WM_SYSCOLORCHANGE) SendMessageW(control, message, wParam, lParam);
   }
-  // A link's focus rectangle is drawn by inverting: the repaint, which happens now, wipes it,
-  // so it is drawn again after it (and the focus loss's inverting erases it as ever).
-  HWND focus = GetFocus();
-  const int id = GetParent(focus) == Window ? GetDlgCtrlID(focus) : 0;
-  const bool link = id == IDT_WEB_LINK || id == IDT_SCREENSAVER_LINK;
+  // A focused link paints its focus frame with the rest of itself.
   RedrawWindow(Window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  if (link) CHyperLink::DrawLinkFocusRect(focus);
 }
 
 void COptionsDlg::OnDestroy() {

@@ -112,19 +112,14 @@ TEST_F(OptionsDialogTest, LinksAndHeaderTakeTheHighContrastScheme) {
   });
 }
 
-// Points of the dotted frame a focused link draws around itself, on the dialog's surface,
-// that differ from the colour around it.
-int FocusFrameDots(HWND dialog, HWND link, COLORREF around) {
+// Dots of the frame that a focused link paints along its edge, as shown: its top row holds
+// nothing else (a line of text starts with the font's internal leading).
+int FocusFrameDots(HWND link, COLORREF around) {
   RECT r = {};
-  GetWindowRect(link, &r);
-  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
-  InflateRect(&r, 1, 1);
-  HDC dc = GetDC(dialog);
+  GetClientRect(link, &r);
+  r.bottom = 1;
   int dots = 0;
-  for (int x = r.left; x < r.right; ++x) {
-    dots += (GetPixel(dc, x, r.top) != around) + (GetPixel(dc, x, r.bottom - 1) != around);
-  }
-  ReleaseDC(dialog, dc);
+  for (DWORD pixel : ShownPixels(link, r)) dots += pixel != Pixel(around);
   return dots;
 }
 
@@ -138,16 +133,18 @@ TEST_F(OptionsDialogTest, SwitchingHighContrastRepaintsTheOpenDialogAndKeepsTheL
     DrawWhole(dialog);
     HWND link = GetDlgItem(dialog, IDT_WEB_LINK);
     SetFocus(link);
-    EXPECT_LT(0, FocusFrameDots(dialog, link, RGB(255, 255, 255)));
+    UpdateWindow(link);
+    EXPECT_LT(0, FocusFrameDots(link, RGB(255, 255, 255)));
     HighContrastQuery = HighContrastIsOn;
     SendMessageW(dialog, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
     const COLORREF window = GetSysColor(COLOR_WINDOW);
     HDC dc = GetDC(dialog);
     EXPECT_EQ(window, GetPixel(dc, 2, 2)) << "the header waits for a repaint";
     ReleaseDC(dialog, dc);
-    EXPECT_LT(0, FocusFrameDots(dialog, link, window)) << "the focus frame went with the repaint";
+    EXPECT_LT(0, FocusFrameDots(link, window)) << "the focus frame went with the repaint";
     SetFocus(GetDlgItem(dialog, IDOK));
-    EXPECT_EQ(0, FocusFrameDots(dialog, link, window)) << "a focus frame stayed behind";
+    UpdateWindow(link);
+    EXPECT_EQ(0, FocusFrameDots(link, window)) << "a focus frame stayed behind";
     Click(dialog, IDCANCEL);
   });
 }

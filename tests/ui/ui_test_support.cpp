@@ -44,6 +44,32 @@ std::vector<DWORD> PaintedPixels(HWND control, int width, int height) {
   return pixels;
 }
 
+std::vector<DWORD> ShownPixels(HWND window, const RECT& area) {
+  const int width = area.right - area.left, height = area.bottom - area.top;
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HDC shown = GetDC(window);
+  HDC dc = CreateCompatibleDC(shown);
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  BitBlt(dc, 0, 0, width, height, shown, area.left, area.top, SRCCOPY);
+  GdiFlush();
+  std::vector<DWORD> pixels(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + width * height);
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(window, shown);
+  for (DWORD& pixel : pixels) pixel &= 0xFFFFFF;
+  return pixels;
+}
+
+int Differences(const std::vector<DWORD>& a, const std::vector<DWORD>& b) {
+  int count = 0;
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i) count += a[i] != b[i];
+  return count;
+}
+
 ObjectCounts CountObjects() {
   const testing_support::ResourceCounts c = testing_support::CurrentResourceCounts();
   ObjectCounts counts;
