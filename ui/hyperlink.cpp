@@ -161,9 +161,16 @@ LRESULT CALLBACK CHyperLink::LinkWndProc(HWND window, UINT message, WPARAM wPara
     case WM_PAINT:
     case WM_PRINTCLIENT:
       return link->OnPaint(window, message, wParam, lParam);
+    case WM_GETDLGCODE:
+      return link->OnGetDlgCode(window, wParam, lParam);
     case WM_SETCURSOR:
       SetCursor(HandCursor);
       return TRUE;
+    case WM_KEYDOWN:
+      // Enter, claimed through WM_GETDLGCODE, opens the link; a held key opens it once.
+      if (wParam != VK_RETURN || (lParam & (1 << 30))) break;
+      link->Open();
+      return 0;
     case WM_KEYUP:
       if (wParam != VK_SPACE) break;
       link->Open();
@@ -237,6 +244,16 @@ void CHyperLink::DrawLinkFocusRect(HWND control, HDC dc) {
   RECT frame;
   GetClientRect(control, &frame);
   DrawFocusRect(dc, &frame);
+}
+
+LRESULT CHyperLink::OnGetDlgCode(HWND control, WPARAM wParam, LPARAM lParam) {
+  const LRESULT code = CallWindowProcW(PrevWndProc, control, WM_GETDLGCODE, wParam, lParam);
+  // Enter on the focused link is the link's, not the dialog's default button.
+  const MSG* key = reinterpret_cast<const MSG*>(lParam);
+  if (key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN && GetFocus() == control) {
+    return code | DLGC_WANTMESSAGE;
+  }
+  return code;
 }
 
 LRESULT CALLBACK CHyperLink::LinkParentWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,6 +1,6 @@
 // Turns a static text control into a link that the shell opens: blue, purple once
 // visited (in high contrast the scheme's link colour), underlined with the hand cursor while
-// hovered, framed while focused, and opened by a click or the space key. Everything
+// hovered, framed while focused, and opened by a click, the space key or Enter. Everything
 // hangs on window properties named by one module-wide atom.
 //
 // Classes in this file:
@@ -47,6 +47,7 @@ class CHyperLink {
  private:
   LRESULT OnDestroy(HWND control, WPARAM wParam, LPARAM lParam);
   LRESULT OnPaint(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnGetDlgCode(HWND control, WPARAM wParam, LPARAM lParam);
   void OnMouseMove(HWND control, LPARAM lParam);
   void OnCaptureChanged(HWND control);
 };
