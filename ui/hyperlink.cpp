@@ -1,9 +1,12 @@
 #include "ui/hyperlink.h"
 
+#include <oleacc.h>
 #include <shellapi.h>
 
 #include <cwchar>
 #include <new>
+
+#include "ui/accessible.h"
 
 ATOM LinkPropertyAtom = 0;
 LONG LinkCount = 0;
@@ -69,6 +72,14 @@ void SetControlFont(HWND control, HFONT font) {
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 }
 
+// A screen reader hears a link, named by its text, whose default action opens it as a click
+// does; the verb is German, as the dialog is.
+void LinkName(HWND control, wchar_t* text, int size) { GetWindowTextW(control, text, size); }
+void OpenLink(HWND control) {
+  if (CHyperLink* link = LinkOf(control)) link->Open();
+}
+const AccessibleAnswers LinkAnswers = {LinkName, ROLE_SYSTEM_LINK, L"\u00d6ffnen", OpenLink};
+
 }  // namespace
 
 CHyperLink::CHyperLink()
@@ -78,7 +89,8 @@ CHyperLink::CHyperLink()
       Hovering(false),
       Visited(false),
       NormalFont(nullptr),
-      PrevWndProc(nullptr) {}
+      PrevWndProc(nullptr),
+      Accessible(nullptr) {}
 
 CHyperLink::~CHyperLink() {
   delete[] Target;
@@ -163,6 +175,11 @@ LRESULT CALLBACK CHyperLink::LinkWndProc(HWND window, UINT message, WPARAM wPara
       return link->OnPaint(window, message, wParam, lParam);
     case WM_GETDLGCODE:
       return link->OnGetDlgCode(window, wParam, lParam);
+    case WM_GETOBJECT:
+      if (LRESULT object = AnswerAccessibleObject(window, wParam, lParam, LinkAnswers, &link->Accessible)) {
+        return object;
+      }
+      break;
     case WM_SETCURSOR:
       SetCursor(HandCursor);
       return TRUE;
@@ -195,6 +212,7 @@ LRESULT CHyperLink::OnDestroy(HWND control, WPARAM wParam, LPARAM lParam) {
   WNDPROC previous = PrevWndProc;
   SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
   SetControlFont(control, NormalFont);
+  ReleaseAccessibleObject(&Accessible);
   ReleaseSharedResources();
   RemovePropW(control, PropertyName());
   return CallWindowProcW(previous, control, WM_DESTROY, wParam, lParam);

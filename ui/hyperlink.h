@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+struct IAccessible;
+
 class CHyperLink {
  public:
   CHyperLink();
@@ -43,6 +45,9 @@ class CHyperLink {
   bool Visited;
   HFONT NormalFont;
   WNDPROC PrevWndProc;
+  // What screen readers get for the link (a link, named by its text, opened by its default
+  // action), made at their first request; released when the control is destroyed.
+  IAccessible* Accessible;
 
  private:
   LRESULT OnDestroy(HWND control, WPARAM wParam, LPARAM lParam);

@@ -2,6 +2,7 @@
 #include "tests/ui/ui_test_support.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include "ui/resource.h"
 
@@ -483,6 +484,74 @@ TEST_F(OptionsDialogTest, HeaderBandIsWhiteWithABoldTitleAndTwoLinks) {
     EXPECT_STREQ(L"rundll32.exe", options.ScreenSaverLink.Target);
     EXPECT_STREQ(L"shell32.dll,Control_RunDLL desk.cpl,,1", options.ScreenSaverLink.Parameters);
     EXPECT_TRUE(options.ScreenSaverLink.KeepUnvisitedColor);
+    Click(dialog, IDCANCEL);
+  });
+}
+
+namespace {
+
+// What a screen reader asks a control for, through oleacc as it does: its name, role and
+// default action, or its value.
+struct Heard {
+  std::wstring name, action, value;
+  LONG role = 0;
+};
+Heard Hear(IAccessible* object) {
+  Heard heard;
+  VARIANT self = {};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR text = nullptr;
+  const auto take = [&text](std::wstring& into) {
+    into = text ? text : L"(none)";
+    SysFreeString(text);
+    text = nullptr;
+  };
+  object->get_accName(self, &text);
+  take(heard.name);
+  object->get_accDefaultAction(self, &text);
+  take(heard.action);
+  object->get_accValue(self, &text);
+  take(heard.value);
+  VARIANT role = {};
+  if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4) heard.role = role.lVal;
+  return heard;
+}
+IAccessible* AccessibleOf(HWND control) {
+  IAccessible* object = nullptr;
+  AccessibleObjectFromWindow(control, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object));
+  return object;
+}
+
+}  // namespace
+
+// Both links are heard as links named by their text, whose default action opens them as a
+// click does.
+TEST_F(OptionsDialogTest, ScreenReaderHearsLinksAsLinksAndTheRowOfEachDelay) {
+  testing_support::TempFolder opened;
+  RunDialog([&](COptionsDlg& options, HWND dialog) {
+    for (CHyperLink* link : {&options.WebLink, &options.ScreenSaverLink}) {
+      HWND control = GetDlgItem(dialog, link == &options.WebLink ? IDT_WEB_LINK : IDT_SCREENSAVER_LINK);
+      IAccessible* object = AccessibleOf(control);
+      ASSERT_NE(nullptr, object);
+      const Heard heard = Hear(object);
+      EXPECT_EQ(ItemText(dialog, GetDlgCtrlID(control)), heard.name);
+      EXPECT_EQ(ROLE_SYSTEM_LINK, heard.role) << heard.name.c_str();
+      EXPECT_EQ(L"\u00d6ffnen", heard.action) << heard.name.c_str();
+      const std::wstring note = opened.File(std::to_wstring(GetDlgCtrlID(control)) + L".txt");
+      link->SetTarget((standin::ProgramFolder() + L"open_probe.exe").c_str());
+      link->SetParameters((L"\"" + note + L"\" opened").c_str());
+      VARIANT self = {};
+      self.vt = VT_I4;
+      self.lVal = CHILDID_SELF;
+      EXPECT_EQ(S_OK, object->accDoDefaultAction(self));
+      EXPECT_TRUE(link->Visited) << heard.name.c_str();
+      if (link->Visited) {
+        EXPECT_TRUE(host.PumpUntil([&] { return testing_support::FileExists(note + L".done"); }, 20000));
+        EXPECT_EQ("opened", testing_support::ReadFileBytes(note));
+      }
+      object->Release();
+    }
     Click(dialog, IDCANCEL);
   });
 }
