@@ -526,7 +526,8 @@ IAccessible* AccessibleOf(HWND control) {
 }  // namespace
 
 // Both links are heard as links named by their text, whose default action opens them as a
-// click does.
+// click does; each delay field and its up-down control are named by the texts of their row,
+// and the field says its value as before.
 TEST_F(OptionsDialogTest, ScreenReaderHearsLinksAsLinksAndTheRowOfEachDelay) {
   testing_support::TempFolder opened;
   RunDialog([&](COptionsDlg& options, HWND dialog) {
@@ -551,6 +552,26 @@ TEST_F(OptionsDialogTest, ScreenReaderHearsLinksAsLinksAndTheRowOfEachDelay) {
         EXPECT_EQ("opened", testing_support::ReadFileBytes(note));
       }
       object->Release();
+    }
+    const struct {
+      int field, updown;
+      const wchar_t* name;
+    } rows[] = {
+        {IDE_LOCK_DELAY, IDU_LOCK_DELAY, L"... der Computer gesperrt wird: Verz\u00f6gerung (Sekunden)"},
+        {IDE_LOGIN_DELAY, IDU_LOGIN_DELAY, L"... sich ein anderer Benutzer anmeldet: Verz\u00f6gerung (Sekunden)"},
+        {IDE_UNLOCK_DELAY, IDU_UNLOCK_DELAY, L"... der Computer entsperrt wird: Verz\u00f6gerung (Sekunden)"}};
+    for (const auto& row : rows) {
+      for (int id : {row.field, row.updown}) {
+        IAccessible* object = AccessibleOf(GetDlgItem(dialog, id));
+        ASSERT_NE(nullptr, object);
+        const Heard heard = Hear(object);
+        EXPECT_EQ(row.name, heard.name) << id;
+        if (id == row.field) {
+          EXPECT_EQ(ROLE_SYSTEM_TEXT, heard.role) << id;
+          EXPECT_EQ(ItemText(dialog, id), heard.value) << id;
+        }
+        object->Release();
+      }
     }
     Click(dialog, IDCANCEL);
   });
