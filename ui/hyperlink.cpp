@@ -3,6 +3,7 @@
 #include <oleacc.h>
 #include <shellapi.h>
 
+#include <cmath>
 #include <cwchar>
 #include <new>
 
@@ -70,6 +71,42 @@ void ReleaseSharedResources() {
 
 void SetControlFont(HWND control, HFONT font) {
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+}
+
+// WCAG's relative luminance and contrast ratio, which normal text should bring to 4.5:1.
+double Luminance(COLORREF color) {
+  const BYTE parts[] = {GetRValue(color), GetGValue(color), GetBValue(color)};
+  const double weights[] = {0.2126, 0.7152, 0.0722};
+  double sum = 0;
+  for (int i = 0; i < 3; ++i) {
+    const double c = parts[i] / 255.0;
+    sum += weights[i] * (c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+  }
+  return sum;
+}
+
+bool ReadableOn(COLORREF ink, COLORREF paper) {
+  const double a = Luminance(ink) + 0.05, b = Luminance(paper) + 0.05;
+  return (a > b ? a / b : b / a) >= 4.5;
+}
+
+// What the static paints behind its text: the solid brush its parent gave it, or else the
+// background colour the parent set.
+COLORREF PaintedBehind(LRESULT brush, HDC dc) {
+  LOGBRUSH description = {};
+  if (brush && GetObjectW(reinterpret_cast<HBRUSH>(brush), sizeof(description), &description) == sizeof(description) &&
+      description.lbStyle == BS_SOLID) {
+    return description.lbColor;
+  }
+  return GetBkColor(dc);
+}
+
+// The fixed colour where it stands out from what lies behind it; in a dark scheme (without
+// high contrast) the scheme's link colour, or the window text's where that is too dark.
+COLORREF ReadableLinkColor(COLORREF fixed, COLORREF behind) {
+  if (ReadableOn(fixed, behind)) return fixed;
+  const COLORREF scheme = GetSysColor(COLOR_HOTLIGHT);
+  return ReadableOn(scheme, behind) ? scheme : GetSysColor(COLOR_WINDOWTEXT);
 }
 
 // A screen reader hears a link, named by its text, whose default action opens it as a click
@@ -287,11 +324,12 @@ LRESULT CALLBACK CHyperLink::LinkParentWndProc(HWND window, UINT message, WPARAM
       if (!link) break;
       // The parent picks brush and background; the link's colour goes on top of its choice.
       LRESULT brush = CallWindowProcW(own, window, message, wParam, lParam);
+      HDC dc = reinterpret_cast<HDC>(wParam);
       const bool purple = link->Visited && !link->KeepUnvisitedColor;
       const COLORREF color = HighContrastOn() ? GetSysColor(COLOR_HOTLIGHT)
-                             : purple         ? LinkVisitedColor
-                                              : LinkUnvisitedColor;
-      SetTextColor(reinterpret_cast<HDC>(wParam), color);
+                                              : ReadableLinkColor(purple ? LinkVisitedColor : LinkUnvisitedColor,
+                                                                  PaintedBehind(brush, dc));
+      SetTextColor(dc, color);
       return brush;
     }
     default:

@@ -1,5 +1,6 @@
 // Turns a static text control into a link that the shell opens: blue, purple once
-// visited (in high contrast the scheme's link colour), underlined with the hand cursor while
+// visited (in high contrast the scheme's link colour, and where a dark scheme makes the fixed
+// colour hard to read, the scheme's link or text colour), underlined with the hand cursor while
 // hovered, framed while focused, and opened by a click, the space key or Enter. Everything
 // hangs on window properties named by one module-wide atom.
 //

@@ -20,15 +20,16 @@ BOOL WINAPI HighContrastIsOn(UINT action, UINT size, PVOID data, UINT flags) {
   return TRUE;
 }
 
-// The mode switched on, with the colours of Windows' "High Contrast Black" scheme.
+// The colours of Windows' "High Contrast Black" scheme, with the mode switched on, or a
+// black scheme of the same colours but another link colour, with the mode off.
 class BlackHighContrast {
  public:
-  BlackHighContrast() {
+  BlackHighContrast() : BlackHighContrast(RGB(255, 255, 0)) { HighContrastQuery = HighContrastIsOn; }
+  explicit BlackHighContrast(COLORREF link) {
     for (int i = 0; i < 6; ++i) saved_[i] = GetSysColor(Elements[i]);
-    const COLORREF black[] = {RGB(0, 0, 0),       RGB(255, 255, 255), RGB(0, 0, 0),
-                              RGB(255, 255, 255), RGB(255, 255, 0),   RGB(63, 242, 63)};
+    const COLORREF black[] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(0, 0, 0), RGB(255, 255, 255),
+                              link,         RGB(63, 242, 63)};
     SetSysColors(6, Elements, black);
-    HighContrastQuery = HighContrastIsOn;
   }
   ~BlackHighContrast() {
     HighContrastQuery = SystemParametersInfoW;
@@ -110,6 +111,31 @@ TEST_F(OptionsDialogTest, LinksAndHeaderTakeTheHighContrastScheme) {
     EXPECT_EQ(DWORD{0x0000FF}, PaperAndInk(GetDlgItem(dialog, IDT_SCREENSAVER_LINK)).second);
     Click(dialog, IDCANCEL);
   });
+}
+
+// Dark colours without the high-contrast mode: a link keeps its fixed blue only where it
+// reaches 4.5:1 against what is painted behind it (the white header), else it takes the
+// scheme's link colour, or where that is too dark as well, the window text's.
+TEST_F(OptionsDialogTest, LinksStayReadableInADarkSchemeWithoutHighContrast) {
+  const struct {
+    COLORREF link;
+    int ink;
+  } schemes[] = {{RGB(102, 178, 255), COLOR_HOTLIGHT}, {RGB(0, 102, 204), COLOR_WINDOWTEXT}};
+  for (const auto& scheme : schemes) {
+    BlackHighContrast dark(scheme.link);
+    RunDialog([&](COptionsDlg& options, HWND dialog) {
+      for (bool visited : {false, true}) {
+        options.ScreenSaverLink.Visited = visited;  // purple, as dark as blue
+        options.ScreenSaverLink.KeepUnvisitedColor = !visited;
+        const std::pair<DWORD, DWORD> painted = PaperAndInk(GetDlgItem(dialog, IDT_SCREENSAVER_LINK));
+        EXPECT_EQ(Pixel(GetSysColor(COLOR_BTNFACE)), painted.first);
+        EXPECT_EQ(Pixel(GetSysColor(scheme.ink)), painted.second) << std::hex << scheme.link;
+        EXPECT_GE(Contrast(painted.first, painted.second), 4.5) << std::hex << scheme.link;
+      }
+      EXPECT_EQ(DWORD{0x0000FF}, PaperAndInk(GetDlgItem(dialog, IDT_WEB_LINK)).second) << "blue on white";
+      Click(dialog, IDCANCEL);
+    });
+  }
 }
 
 // Dots of the frame that a focused link paints along its edge, as shown: its top row holds
