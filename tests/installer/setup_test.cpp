@@ -458,7 +458,9 @@ TEST_F(SetupTest, LastPageSaysWhereTheSettingsAreWhole) {
     {
       // Read by the setup when it starts.
       ScopedRegistryValue pixels(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
-      if (dpi != 96) ASSERT_TRUE(pixels.SetRaw(REG_DWORD, &dpi, sizeof(dpi)));
+      if (dpi != 96) {
+        ASSERT_TRUE(pixels.SetRaw(REG_DWORD, &dpi, sizeof(dpi)));
+      }
       ASSERT_TRUE(setup.Start(L"\"" + SetupPath() + L"\" /D=" + player.Folder()));
       WaitUntil([&] { return setup.Ended() || MainWindowOf(setup.Id()) != nullptr; }, 20000);
     }
