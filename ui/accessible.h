@@ -20,8 +20,8 @@ struct AccessibleAnswers {
 };
 
 // The answer to WM_GETOBJECT for the control's client area: the object kept in `kept`, made
-// at the first request. 0 for any other object, or when none can be given (no COM on the
-// thread, no memory), so that the control's own procedure answers as before.
+// at the first request. 0 for any other object, or when none can be made or handed over, so
+// that the control's own procedure answers as before.
 LRESULT AnswerAccessibleObject(HWND control, WPARAM wParam, LPARAM lParam, const AccessibleAnswers& answers,
                                IAccessible** kept);
 

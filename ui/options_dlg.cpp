@@ -644,7 +644,8 @@ void COptionsDlg::OnSystemChange(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void COptionsDlg::OnDestroy() {
-  // The links undo their own subclasses when their controls are destroyed.
+  // The links undo their own subclasses when their controls are destroyed; the delay
+  // controls' are undone here, before theirs.
   for (int i = 0; i < DelayControls; ++i) {
     RemoveWindowSubclass(GetDlgItem(Window, DelayControlIds[i]), DelayControlProc, i);
     ReleaseAccessibleObject(&DelayControlObjects[i]);
