@@ -145,7 +145,7 @@ int FocusFrameDots(HWND link, COLORREF around) {
   GetClientRect(link, &r);
   r.bottom = 1;
   int dots = 0;
-  for (DWORD pixel : ShownPixels(link, r)) dots += pixel != Pixel(around);
+  for (COLORREF pixel : ShownPixels(link, r)) dots += pixel != around;
   return dots;
 }
 

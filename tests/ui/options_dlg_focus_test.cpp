@@ -222,7 +222,7 @@ TEST_F(OptionsDialogTest, KeyboardReachesAndOpensEachLinkThatShowsItsFocusFrame)
     for (const auto& l : links) {
       HWND link = GetDlgItem(dialog, l.id);
       const RECT around = AroundLink(dialog, link);
-      const std::vector<DWORD> unfocused = ShownPixels(dialog, around);
+      const std::vector<COLORREF> unfocused = ShownPixels(dialog, around);
       SetFocus(GetDlgItem(dialog, l.before));
       Press(dialog, VK_TAB);
       ASSERT_EQ(link, GetFocus()) << "Tab from " << l.before;

@@ -44,27 +44,17 @@ std::vector<DWORD> PaintedPixels(HWND control, int width, int height) {
   return pixels;
 }
 
-std::vector<DWORD> ShownPixels(HWND window, const RECT& area) {
-  const int width = area.right - area.left, height = area.bottom - area.top;
-  BITMAPINFO info = {};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HDC shown = GetDC(window);
-  HDC dc = CreateCompatibleDC(shown);
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  BitBlt(dc, 0, 0, width, height, shown, area.left, area.top, SRCCOPY);
-  GdiFlush();
-  std::vector<DWORD> pixels(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + width * height);
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
-  ReleaseDC(window, shown);
-  for (DWORD& pixel : pixels) pixel &= 0xFFFFFF;
+std::vector<COLORREF> ShownPixels(HWND window, const RECT& area) {
+  std::vector<COLORREF> pixels;
+  HDC dc = GetDC(window);
+  for (int y = area.top; y < area.bottom; ++y) {
+    for (int x = area.left; x < area.right; ++x) pixels.push_back(GetPixel(dc, x, y));
+  }
+  ReleaseDC(window, dc);
   return pixels;
 }
 
-int Differences(const std::vector<DWORD>& a, const std::vector<DWORD>& b) {
+int Differences(const std::vector<COLORREF>& a, const std::vector<COLORREF>& b) {
   int count = 0;
   for (size_t i = 0; i < a.size() && i < b.size(); ++i) count += a[i] != b[i];
   return count;
