@@ -8,9 +8,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cwchar>
 #include <functional>
 #include <optional>
-#include <cwchar>
 #include <set>
 #include <string>
 #include <utility>
@@ -58,6 +58,14 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms) {
   return true;
 }
 
+BOOL CALLBACK FindMainWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<std::pair<DWORD, HWND>*>(data);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == search->first && IsWindowVisible(window) && !GetWindow(window, GW_OWNER)) search->second = window;
+  return TRUE;
+}
+
 // A program the test started; ended (by its handle) if it is still running at the end.
 class Child {
  public:
@@ -79,17 +87,7 @@ class Child {
   // Its visible window without an owner, once it shows one.
   HWND MainWindow() const {
     std::pair<DWORD, HWND> search(pi_.dwProcessId, nullptr);
-    EnumWindows(
-        [](HWND window, LPARAM data) {
-          auto* search = reinterpret_cast<std::pair<DWORD, HWND>*>(data);
-          DWORD process = 0;
-          GetWindowThreadProcessId(window, &process);
-          if (process == search->first && IsWindowVisible(window) && !GetWindow(window, GW_OWNER)) {
-            search->second = window;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
     return search.second;
   }
   // The exit code, or nothing when the program did not end in time.
@@ -394,18 +392,16 @@ TEST_F(SetupTest, RunningPlayerIsClosedBeforeThePluginIsReplaced) {
 // --- The pages a user sees ----------------------------------------------------------------------
 
 // The visible child windows (of the setup's pages too) whose text holds `text`.
+BOOL CALLBACK FindText(HWND child, LPARAM data) {
+  auto* search = reinterpret_cast<std::pair<const wchar_t*, std::vector<HWND>>*>(data);
+  wchar_t shown[1024] = {};
+  GetWindowTextW(child, shown, 1024);
+  if (IsWindowVisible(child) && wcsstr(shown, search->first)) search->second.push_back(child);
+  return TRUE;
+}
 std::vector<HWND> TextsHolding(HWND window, const wchar_t* text) {
   std::pair<const wchar_t*, std::vector<HWND>> search(text, {});
-  EnumChildWindows(
-      window,
-      [](HWND child, LPARAM data) {
-        auto* search = reinterpret_cast<std::pair<const wchar_t*, std::vector<HWND>>*>(data);
-        wchar_t shown[1024] = {};
-        GetWindowTextW(child, shown, 1024);
-        if (IsWindowVisible(child) && wcsstr(shown, search->first)) search->second.push_back(child);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  EnumChildWindows(window, FindText, reinterpret_cast<LPARAM>(&search));
   return search.second;
 }
 
