@@ -61,6 +61,10 @@ VIFileVersion "${VERSION}.0"
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE DirectoryPageLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+; The one thing a user needs to know afterwards, where the settings are, stands whole on the
+; last page; the details list above it only lists what was done.
+!define MUI_FINISHPAGE_TEXT "$(WhereToConfigure)"
+!insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -261,8 +265,6 @@ Section "Quillary" SecPlugin
     MessageBox MB_OK|MB_ICONEXCLAMATION "$(NoUninstallEntry)" /SD IDOK
     SetErrorLevel 3
   ${EndIf}
-
-  DetailPrint "$(WhereToConfigure)"
 SectionEnd
 
 ; --- Uninstall ----------------------------------------------------------------------------------

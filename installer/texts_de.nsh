@@ -15,6 +15,6 @@ LangString PlayerLeftRunning ${LANG_GERMAN} "Winamp läuft weiter; es wurde nich
 LangString ClosingPlayer ${LANG_GERMAN} "Winamp wird beendet ..."
 
 LangString NoUninstallEntry ${LANG_GERMAN} "Quillary wurde installiert, aber der Eintrag unter „Apps & Features“ konnte nicht angelegt werden.$\n$\nZum Entfernen löschen Sie die Datei gen_corvane.dll im Ordner „$INSTDIR\Plugins“."
-LangString WhereToConfigure ${LANG_GERMAN} "Fertig. Starten Sie Winamp; die Einstellungen von Quillary finden Sie unter Einstellungen (Strg+P) > Plug-ins > General Purpose > Quillary > Konfigurieren."
+LangString WhereToConfigure ${LANG_GERMAN} "Starten Sie Winamp; die Einstellungen von Quillary finden Sie unter Einstellungen (Strg+P) > Plug-ins > General Purpose > Quillary > Konfigurieren."
 
 LangString PluginNotRemoved ${LANG_GERMAN} "Die Datei „$INSTDIR\gen_corvane.dll“ konnte nicht gelöscht werden. Beenden Sie alle Programme, die sie verwenden, und starten Sie die Deinstallation erneut."

@@ -1,9 +1,12 @@
 #include "ui/hyperlink.h"
 
+#include <oleacc.h>
 #include <shellapi.h>
 
 #include <cwchar>
 #include <new>
+
+#include "ui/accessible.h"
 
 ATOM LinkPropertyAtom = 0;
 LONG LinkCount = 0;
@@ -69,6 +72,58 @@ void SetControlFont(HWND control, HFONT font) {
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 }
 
+// x to the power 2.4 for x in (0, 1]: x squared times the square of its fifth root, which
+// Newton's method approaches from 1 (MinGW would link in its own pow, nearly 3 KB).
+double PowerOf2Point4(double x) {
+  double root = 1;
+  for (int i = 0; i < 8; ++i) root = (4 * root + x / (root * root * root * root)) / 5;
+  return x * x * root * root;
+}
+
+// WCAG's relative luminance and contrast ratio, which normal text should bring to 4.5:1.
+double Luminance(COLORREF color) {
+  const BYTE parts[] = {GetRValue(color), GetGValue(color), GetBValue(color)};
+  const double weights[] = {0.2126, 0.7152, 0.0722};
+  double sum = 0;
+  for (int i = 0; i < 3; ++i) {
+    const double c = parts[i] / 255.0;
+    sum += weights[i] * (c <= 0.03928 ? c / 12.92 : PowerOf2Point4((c + 0.055) / 1.055));
+  }
+  return sum;
+}
+
+bool ReadableOn(COLORREF ink, COLORREF paper) {
+  const double a = Luminance(ink) + 0.05, b = Luminance(paper) + 0.05;
+  return (a > b ? a / b : b / a) >= 4.5;
+}
+
+// What the static paints behind its text: the solid brush its parent gave it, or else the
+// background colour the parent set.
+COLORREF PaintedBehind(LRESULT brush, HDC dc) {
+  LOGBRUSH description = {};
+  if (brush && GetObjectW(reinterpret_cast<HBRUSH>(brush), sizeof(description), &description) == sizeof(description) &&
+      description.lbStyle == BS_SOLID) {
+    return description.lbColor;
+  }
+  return GetBkColor(dc);
+}
+
+// The fixed colour where it stands out from what lies behind it; in a dark scheme (without
+// high contrast) the scheme's link colour, or the window text's where that is too dark.
+COLORREF ReadableLinkColor(COLORREF fixed, COLORREF behind) {
+  if (ReadableOn(fixed, behind)) return fixed;
+  const COLORREF scheme = GetSysColor(COLOR_HOTLIGHT);
+  return ReadableOn(scheme, behind) ? scheme : GetSysColor(COLOR_WINDOWTEXT);
+}
+
+// A screen reader hears a link, named by its text, whose default action opens it as a click
+// does; the verb is German, as the dialog is.
+void LinkName(HWND control, wchar_t* text, int size) { GetWindowTextW(control, text, size); }
+void OpenLink(HWND control) {
+  if (CHyperLink* link = LinkOf(control)) link->Open();
+}
+const AccessibleAnswers LinkAnswers = {LinkName, ROLE_SYSTEM_LINK, L"\u00d6ffnen", OpenLink};
+
 }  // namespace
 
 CHyperLink::CHyperLink()
@@ -78,7 +133,8 @@ CHyperLink::CHyperLink()
       Hovering(false),
       Visited(false),
       NormalFont(nullptr),
-      PrevWndProc(nullptr) {}
+      PrevWndProc(nullptr),
+      Accessible(nullptr) {}
 
 CHyperLink::~CHyperLink() {
   delete[] Target;
@@ -152,15 +208,30 @@ LRESULT CALLBACK CHyperLink::LinkWndProc(HWND window, UINT message, WPARAM wPara
       return link->OnDestroy(window, wParam, lParam);
     case WM_SETFOCUS:
       link->OnHighlight();
-      DrawLinkFocusRect(window);
+      InvalidateRect(window, nullptr, FALSE);  // painted again, with its focus frame
       return 0;
     case WM_KILLFOCUS:
       link->OnUnhighlight();
-      DrawLinkFocusRect(window);
+      InvalidateRect(window, nullptr, FALSE);  // painted again, without it
       return 0;
+    case WM_PAINT:
+    case WM_PRINTCLIENT:
+      return link->OnPaint(window, message, wParam, lParam);
+    case WM_GETDLGCODE:
+      return link->OnGetDlgCode(window, wParam, lParam);
+    case WM_GETOBJECT:
+      if (LRESULT object = AnswerAccessibleObject(window, wParam, lParam, LinkAnswers, &link->Accessible)) {
+        return object;
+      }
+      break;
     case WM_SETCURSOR:
       SetCursor(HandCursor);
       return TRUE;
+    case WM_KEYDOWN:
+      // Enter, claimed through WM_GETDLGCODE, opens the link; a held key opens it once.
+      if (wParam != VK_RETURN || (lParam & (1 << 30))) break;
+      link->Open();
+      return 0;
     case WM_KEYUP:
       if (wParam != VK_SPACE) break;
       link->Open();
@@ -185,6 +256,7 @@ LRESULT CHyperLink::OnDestroy(HWND control, WPARAM wParam, LPARAM lParam) {
   WNDPROC previous = PrevWndProc;
   SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
   SetControlFont(control, NormalFont);
+  ReleaseAccessibleObject(&Accessible);
   ReleaseSharedResources();
   RemovePropW(control, PropertyName());
   return CallWindowProcW(previous, control, WM_DESTROY, wParam, lParam);
@@ -218,20 +290,32 @@ void CHyperLink::OnCaptureChanged(HWND control) {
   InvalidateRect(control, nullptr, FALSE);
 }
 
-void CHyperLink::DrawLinkFocusRect(HWND control) {
-  HWND parent = GetParent(control);
-  if (!parent) return;
+LRESULT CHyperLink::OnPaint(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+  // The static paints its text and background into the DC; the frame goes on top of what it
+  // has just painted, so every repaint shows it exactly while the link has the focus.
+  PAINTSTRUCT paint;
+  HDC dc = wParam ? reinterpret_cast<HDC>(wParam) : BeginPaint(control, &paint);
+  const LPARAM parts = message == WM_PRINTCLIENT ? lParam : PRF_CLIENT;
+  const LRESULT result = CallWindowProcW(PrevWndProc, control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), parts);
+  if ((parts & PRF_CLIENT) && GetFocus() == control) DrawLinkFocusRect(control, dc);
+  if (!wParam) EndPaint(control, &paint);
+  return message == WM_PRINTCLIENT ? result : 0;
+}
+
+void CHyperLink::DrawLinkFocusRect(HWND control, HDC dc) {
   RECT frame;
-  GetWindowRect(control, &frame);
-  POINT corners[2] = {{frame.left - 1, frame.top - 1}, {frame.right + 1, frame.bottom + 1}};
-  ScreenToClient(parent, &corners[0]);
-  ScreenToClient(parent, &corners[1]);
-  const RECT area = {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
-  // The drawing inverts: the same call on focus loss erases what focus gain drew.
-  HDC dc = GetDC(parent);
-  if (!dc) return;
-  DrawFocusRect(dc, &area);
-  ReleaseDC(parent, dc);
+  GetClientRect(control, &frame);
+  DrawFocusRect(dc, &frame);
+}
+
+LRESULT CHyperLink::OnGetDlgCode(HWND control, WPARAM wParam, LPARAM lParam) {
+  const LRESULT code = CallWindowProcW(PrevWndProc, control, WM_GETDLGCODE, wParam, lParam);
+  // Enter on the focused link is the link's, not the dialog's default button.
+  const MSG* key = reinterpret_cast<const MSG*>(lParam);
+  if (key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN && GetFocus() == control) {
+    return code | DLGC_WANTMESSAGE;
+  }
+  return code;
 }
 
 LRESULT CALLBACK CHyperLink::LinkParentWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -247,11 +331,12 @@ LRESULT CALLBACK CHyperLink::LinkParentWndProc(HWND window, UINT message, WPARAM
       if (!link) break;
       // The parent picks brush and background; the link's colour goes on top of its choice.
       LRESULT brush = CallWindowProcW(own, window, message, wParam, lParam);
+      HDC dc = reinterpret_cast<HDC>(wParam);
       const bool purple = link->Visited && !link->KeepUnvisitedColor;
       const COLORREF color = HighContrastOn() ? GetSysColor(COLOR_HOTLIGHT)
-                             : purple         ? LinkVisitedColor
-                                              : LinkUnvisitedColor;
-      SetTextColor(reinterpret_cast<HDC>(wParam), color);
+                                              : ReadableLinkColor(purple ? LinkVisitedColor : LinkUnvisitedColor,
+                                                                  PaintedBehind(brush, dc));
+      SetTextColor(dc, color);
       return brush;
     }
     default:

@@ -1,12 +1,16 @@
 // Turns a static text control into a link that the shell opens: blue, purple once
-// visited (in high contrast the scheme's link colour), underlined with the hand cursor while
-// hovered, and opened by a click or the space key. Everything hangs on window properties named by one module-wide atom.
+// visited (in high contrast the scheme's link colour, and where a dark scheme makes the fixed
+// colour hard to read, the scheme's link or text colour), underlined with the hand cursor while
+// hovered, framed while focused, and opened by a click, the space key or Enter. Everything
+// hangs on window properties named by one module-wide atom.
 //
 // Classes in this file:
 //   CHyperLink  - one link on one static control.
 #pragma once
 
 #include <windows.h>
+
+struct IAccessible;
 
 class CHyperLink {
  public:
@@ -32,7 +36,8 @@ class CHyperLink {
 
   static LRESULT CALLBACK LinkWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK LinkParentWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  static void DrawLinkFocusRect(HWND control);
+  // The focus frame, drawn into the DC in which the focused link has just painted itself.
+  static void DrawLinkFocusRect(HWND control, HDC dc);
 
   wchar_t* Target;
   wchar_t* Parameters;
@@ -41,9 +46,14 @@ class CHyperLink {
   bool Visited;
   HFONT NormalFont;
   WNDPROC PrevWndProc;
+  // What screen readers get for the link (a link, named by its text, opened by its default
+  // action), made at their first request; released when the control is destroyed.
+  IAccessible* Accessible;
 
  private:
   LRESULT OnDestroy(HWND control, WPARAM wParam, LPARAM lParam);
+  LRESULT OnPaint(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnGetDlgCode(HWND control, WPARAM wParam, LPARAM lParam);
   void OnMouseMove(HWND control, LPARAM lParam);
   void OnCaptureChanged(HWND control);
 };

@@ -9,6 +9,7 @@
 
 #include "host/host_api.h"
 #include "reactions/screensaver_watch.h"
+#include "ui/accessible.h"
 #include "ui/modal_ui.h"
 #include "ui/resource.h"
 
@@ -21,12 +22,14 @@ struct RuleControls {
   int updown;
   int delay_label;
   int unit_label;
+  int event_label;
 };
-constexpr RuleControls LockControls = {IDC_LOCK_ACTION, IDE_LOCK_DELAY, IDU_LOCK_DELAY, IDT_LOCK_DELAY, IDT_LOCK_UNIT};
-constexpr RuleControls LoginControls = {IDC_LOGIN_ACTION, IDE_LOGIN_DELAY, IDU_LOGIN_DELAY, IDT_LOGIN_DELAY,
-                                        IDT_LOGIN_UNIT};
-constexpr RuleControls UnlockControls = {IDC_UNLOCK_ACTION, IDE_UNLOCK_DELAY, IDU_UNLOCK_DELAY, IDT_UNLOCK_DELAY,
-                                         IDT_UNLOCK_UNIT};
+constexpr RuleControls LockControls = {IDC_LOCK_ACTION, IDE_LOCK_DELAY, IDU_LOCK_DELAY,
+                                       IDT_LOCK_DELAY,  IDT_LOCK_UNIT,  IDT_LOCK_EVENT};
+constexpr RuleControls LoginControls = {IDC_LOGIN_ACTION, IDE_LOGIN_DELAY, IDU_LOGIN_DELAY,
+                                        IDT_LOGIN_DELAY,  IDT_LOGIN_UNIT,  IDT_LOGIN_EVENT};
+constexpr RuleControls UnlockControls = {IDC_UNLOCK_ACTION, IDE_UNLOCK_DELAY, IDU_UNLOCK_DELAY,
+                                         IDT_UNLOCK_DELAY,  IDT_UNLOCK_UNIT,  IDT_UNLOCK_EVENT};
 
 const RuleControls* RuleOfList(int list_id) {
   for (const RuleControls* rule : {&LockControls, &UnlockControls, &LoginControls}) {
@@ -43,6 +46,45 @@ constexpr int32_t UnlockActions[] = {DoNothing, PlayOrResume, PlayNext};
 constexpr int32_t LoginActions[] = {DoNothing, Pause, Stop, StopWithFade, StopAfterCurrent, CloseHost};
 
 UINT ClampDelay(UINT seconds) { return seconds > MaxDelaySeconds ? MaxDelaySeconds : seconds; }
+
+// The delay fields and their up-down controls, in the order of COptionsDlg's objects for them.
+constexpr int DelayControlIds[] = {IDE_LOCK_DELAY,  IDU_LOCK_DELAY,   IDE_LOGIN_DELAY,
+                                   IDU_LOGIN_DELAY, IDE_UNLOCK_DELAY, IDU_UNLOCK_DELAY};
+
+void Append(wchar_t* text, int size, const wchar_t* part) {
+  const int used = lstrlenW(text);
+  if (used < size - 1) lstrcpynW(text + used, part, size - used);
+}
+
+// Screen readers would name each delay field by the label before it, alike for all three, and
+// its up-down control by nothing: both are named by the texts of their row instead, as
+// "event: delay (unit)".
+void DelayControlName(HWND control, wchar_t* text, int size) {
+  HWND dialog = GetParent(control);
+  const int id = GetDlgCtrlID(control);
+  for (const RuleControls* rule : {&LockControls, &LoginControls, &UnlockControls}) {
+    if (rule->field != id && rule->updown != id) continue;
+    wchar_t event[100], delay[100], unit[100];
+    GetDlgItemTextW(dialog, rule->event_label, event, 100);
+    GetDlgItemTextW(dialog, rule->delay_label, delay, 100);
+    GetDlgItemTextW(dialog, rule->unit_label, unit, 100);
+    // The label's colon points at the field; in the name the event's colon does that.
+    for (int n = lstrlenW(delay); n > 0 && (delay[n - 1] == L':' || delay[n - 1] == L' '); --n) delay[n - 1] = L'\0';
+    const wchar_t* const parts[] = {event, L": ", delay, L" (", unit, L")"};
+    text[0] = L'\0';
+    for (const wchar_t* part : parts) Append(text, size, part);
+  }
+}
+const AccessibleAnswers DelayControlAnswers = {DelayControlName, 0, nullptr, nullptr};
+
+LRESULT CALLBACK DelayControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR kept) {
+  if (message == WM_GETOBJECT) {
+    const LRESULT object =
+        AnswerAccessibleObject(control, wParam, lParam, DelayControlAnswers, reinterpret_cast<IAccessible**>(kept));
+    if (object) return object;
+  }
+  return DefSubclassProc(control, message, wParam, lParam);
+}
 
 // Keeps a window of this size at x, y inside the work area of the monitor nearest the
 // reference rectangle, which may lie left of or above the primary one. The top-left corner
@@ -228,6 +270,7 @@ void COptionsDlg::OnInitDialog(HWND window) {
   TakeTableLayout();
   MakeHeader();
   AttachLinks();
+  NameDelayControls();
   FillActionLists();
   for (int updown : {IDU_LOCK_DELAY, IDU_UNLOCK_DELAY, IDU_LOGIN_DELAY}) {
     SendDlgItemMessageW(Window, updown, UDM_SETRANGE32, MinDelaySeconds, MaxDelaySeconds);
@@ -275,6 +318,14 @@ void COptionsDlg::AttachLinks() {
   ScreenSaverLink.Attach(Window, IDT_SCREENSAVER_LINK, L"rundll32.exe");
   ScreenSaverLink.SetParameters(L"shell32.dll,Control_RunDLL desk.cpl,,1");
   ScreenSaverLink.KeepUnvisitedColor = true;
+}
+
+void COptionsDlg::NameDelayControls() {
+  // Undone in OnDestroy, while the controls still exist.
+  for (int i = 0; i < DelayControls; ++i) {
+    SetWindowSubclass(GetDlgItem(Window, DelayControlIds[i]), DelayControlProc, i,
+                      reinterpret_cast<DWORD_PTR>(&DelayControlObjects[i]));
+  }
 }
 
 void COptionsDlg::LoadText(UINT id, wchar_t (&buffer)[100]) const {
@@ -588,17 +639,17 @@ void COptionsDlg::OnSystemChange(UINT message, WPARAM wParam, LPARAM lParam) {
   for (HWND control = GetWindow(Window, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
     if (message == WM_SYSCOLORCHANGE) SendMessageW(control, message, wParam, lParam);
   }
-  // A link's focus rectangle is drawn by inverting: the repaint, which happens now, wipes it,
-  // so it is drawn again after it (and the focus loss's inverting erases it as ever).
-  HWND focus = GetFocus();
-  const int id = GetParent(focus) == Window ? GetDlgCtrlID(focus) : 0;
-  const bool link = id == IDT_WEB_LINK || id == IDT_SCREENSAVER_LINK;
+  // A focused link paints its focus frame with the rest of itself.
   RedrawWindow(Window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  if (link) CHyperLink::DrawLinkFocusRect(focus);
 }
 
 void COptionsDlg::OnDestroy() {
-  // The links undo their own subclasses when their controls are destroyed.
+  // The links undo their own subclasses when their controls are destroyed; the delay
+  // controls' are undone here, before theirs.
+  for (int i = 0; i < DelayControls; ++i) {
+    RemoveWindowSubclass(GetDlgItem(Window, DelayControlIds[i]), DelayControlProc, i);
+    ReleaseAccessibleObject(&DelayControlObjects[i]);
+  }
   if (HeaderBrush) DeleteObject(HeaderBrush);
   if (TitleFont) DeleteObject(TitleFont);
   HeaderBrush = nullptr;

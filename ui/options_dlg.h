@@ -43,6 +43,7 @@ class COptionsDlg final : public CBaseDlg {
   void CenterOnHostWindow();
   void MakeHeader();
   void AttachLinks();
+  void NameDelayControls();
   void FillActionLists();
   void LoadControls();
   void SelectAction(int list_id, int32_t code);
@@ -68,6 +69,11 @@ class COptionsDlg final : public CBaseDlg {
     int count;
     SIZE dialog;
   } Table = {};
+
+  // What screen readers get for the three delay fields and their up-down controls, named by
+  // the texts of their row; made at their first request, released at WM_DESTROY.
+  static constexpr int DelayControls = 6;
+  IAccessible* DelayControlObjects[DelayControls] = {};
 };
 
 // A Yes/No warning box (No the default) placed over the foreground window and kept in the

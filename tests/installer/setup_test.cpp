@@ -8,11 +8,13 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cwchar>
 #include <functional>
 #include <optional>
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "quillary_version.h"
 #include "tests/common/test_support.h"
@@ -56,6 +58,14 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms) {
   return true;
 }
 
+BOOL CALLBACK FindMainWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<std::pair<DWORD, HWND>*>(data);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == search->first && IsWindowVisible(window) && !GetWindow(window, GW_OWNER)) search->second = window;
+  return TRUE;
+}
+
 // A program the test started; ended (by its handle) if it is still running at the end.
 class Child {
  public:
@@ -74,6 +84,12 @@ class Child {
     CloseHandle(pi_.hProcess);
   }
   bool Ended() const { return pi_.hProcess && WaitForSingleObject(pi_.hProcess, 0) == WAIT_OBJECT_0; }
+  // Its visible window without an owner, once it shows one.
+  HWND MainWindow() const {
+    std::pair<DWORD, HWND> search(pi_.dwProcessId, nullptr);
+    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
+    return search.second;
+  }
   // The exit code, or nothing when the program did not end in time.
   std::optional<DWORD> Wait(DWORD timeout_ms) {
     if (WaitForSingleObject(pi_.hProcess, timeout_ms) != WAIT_OBJECT_0) return std::nullopt;
@@ -371,6 +387,55 @@ TEST_F(SetupTest, RunningPlayerIsClosedBeforeThePluginIsReplaced) {
             ReadFileBytes(logs.File(L"player.log")));
   EXPECT_EQ(FileFingerprint(PluginDllPath()), FileFingerprint(player.Dll()));
   EXPECT_EQ(nullptr, FindWindowW(kPlayerClass, nullptr));
+}
+
+// --- The pages a user sees ----------------------------------------------------------------------
+
+// The visible child windows (of the setup's pages too) whose text holds `text`.
+BOOL CALLBACK FindText(HWND child, LPARAM data) {
+  auto* search = reinterpret_cast<std::pair<const wchar_t*, std::vector<HWND>>*>(data);
+  wchar_t shown[1024] = {};
+  GetWindowTextW(child, shown, 1024);
+  if (IsWindowVisible(child) && wcsstr(shown, search->first)) search->second.push_back(child);
+  return TRUE;
+}
+std::vector<HWND> TextsHolding(HWND window, const wchar_t* text) {
+  std::pair<const wchar_t*, std::vector<HWND>> search(text, {});
+  EnumChildWindows(window, FindText, reinterpret_cast<LPARAM>(&search));
+  return search.second;
+}
+
+// Run as a user runs it, at 100 % and 150 %: once the plug-in is in place, the last page
+// says once, as its own text, where the settings are in the player; "Fertigstellen" ends it.
+TEST_F(SetupTest, LastPageSaysWhereTheSettingsAre) {
+  for (DWORD dpi : {96, 144}) {
+    FakePlayer player;
+    Child setup;
+    HWND window = nullptr;
+    {
+      // Read by the setup when it starts.
+      ScopedRegistryValue pixels(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
+      if (dpi != 96) {
+        ASSERT_TRUE(pixels.SetRaw(REG_DWORD, &dpi, sizeof(dpi)));
+      }
+      ASSERT_TRUE(setup.Start(L"\"" + SetupPath() + L"\" /D=" + player.Folder()));
+      WaitUntil([&] { return (window = setup.MainWindow()) != nullptr; }, 20000);
+    }
+    ASSERT_NE(nullptr, window) << "no setup window at " << dpi << " DPI";
+    SendMessageW(GetDlgItem(window, IDOK), BM_CLICK, 0, 0);  // "Installieren"
+    WaitUntil([&] { return !TextsHolding(window, L"Konfigurieren").empty(); }, 30000);
+    const std::vector<HWND> shown = TextsHolding(window, L"Konfigurieren");
+    ASSERT_EQ(1u, shown.size()) << "at " << dpi << " DPI";
+    wchar_t text[1024] = {};
+    GetWindowTextW(shown[0], text, 1024);
+    EXPECT_STREQ(
+        L"Starten Sie Winamp; die Einstellungen von Quillary finden Sie unter Einstellungen (Strg+P) > "
+        L"Plug-ins > General Purpose > Quillary > Konfigurieren.",
+        text);
+    SendMessageW(GetDlgItem(window, IDOK), BM_CLICK, 0, 0);  // "Fertigstellen"
+    EXPECT_EQ(0u, setup.Wait(kRunTimeoutMs));
+    EXPECT_TRUE(FileExists(player.Dll()));
+  }
 }
 
 // --- Uninstalling --------------------------------------------------------------------------------

@@ -6,7 +6,7 @@ dll="$1"
 dump=$(i686-w64-mingw32-objdump -p "$dll")
 
 imports=$(sed -n 's/^\s*DLL Name: //p' <<<"$dump" | tr 'A-Z' 'a-z' | sort -u)
-allowed='^(kernel32|user32|gdi32|advapi32|shell32|wtsapi32|comctl32|msvcrt|ole32|shlwapi)\.dll$'
+allowed='^(kernel32|user32|gdi32|advapi32|shell32|wtsapi32|comctl32|msvcrt|ole32|oleaut32|oleacc|shlwapi)\.dll$'
 status=0
 echo "imports: $(tr '\n' ' ' <<<"$imports")"
 while read -r name; do

@@ -20,15 +20,16 @@ BOOL WINAPI HighContrastIsOn(UINT action, UINT size, PVOID data, UINT flags) {
   return TRUE;
 }
 
-// The mode switched on, with the colours of Windows' "High Contrast Black" scheme.
+// The colours of Windows' "High Contrast Black" scheme, with the mode switched on, or a
+// black scheme of the same colours but another link colour, with the mode off.
 class BlackHighContrast {
  public:
-  BlackHighContrast() {
+  BlackHighContrast() : BlackHighContrast(RGB(255, 255, 0)) { HighContrastQuery = HighContrastIsOn; }
+  explicit BlackHighContrast(COLORREF link) {
     for (int i = 0; i < 6; ++i) saved_[i] = GetSysColor(Elements[i]);
-    const COLORREF black[] = {RGB(0, 0, 0),       RGB(255, 255, 255), RGB(0, 0, 0),
-                              RGB(255, 255, 255), RGB(255, 255, 0),   RGB(63, 242, 63)};
+    const COLORREF black[] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(0, 0, 0), RGB(255, 255, 255),
+                              link,         RGB(63, 242, 63)};
     SetSysColors(6, Elements, black);
-    HighContrastQuery = HighContrastIsOn;
   }
   ~BlackHighContrast() {
     HighContrastQuery = SystemParametersInfoW;
@@ -112,19 +113,39 @@ TEST_F(OptionsDialogTest, LinksAndHeaderTakeTheHighContrastScheme) {
   });
 }
 
-// Points of the dotted frame a focused link draws around itself, on the dialog's surface,
-// that differ from the colour around it.
-int FocusFrameDots(HWND dialog, HWND link, COLORREF around) {
-  RECT r = {};
-  GetWindowRect(link, &r);
-  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
-  InflateRect(&r, 1, 1);
-  HDC dc = GetDC(dialog);
-  int dots = 0;
-  for (int x = r.left; x < r.right; ++x) {
-    dots += (GetPixel(dc, x, r.top) != around) + (GetPixel(dc, x, r.bottom - 1) != around);
+// Dark colours without the high-contrast mode: a link keeps its fixed blue only where it
+// reaches 4.5:1 against what is painted behind it (the white header), else it takes the
+// scheme's link colour, or where that is too dark as well, the window text's.
+TEST_F(OptionsDialogTest, LinksStayReadableInADarkSchemeWithoutHighContrast) {
+  const struct {
+    COLORREF link;
+    int ink;
+  } schemes[] = {{RGB(102, 178, 255), COLOR_HOTLIGHT}, {RGB(0, 102, 204), COLOR_WINDOWTEXT}};
+  for (const auto& scheme : schemes) {
+    BlackHighContrast dark(scheme.link);
+    RunDialog([&](COptionsDlg& options, HWND dialog) {
+      for (bool visited : {false, true}) {
+        options.ScreenSaverLink.Visited = visited;  // purple, as dark as blue
+        options.ScreenSaverLink.KeepUnvisitedColor = !visited;
+        const std::pair<DWORD, DWORD> painted = PaperAndInk(GetDlgItem(dialog, IDT_SCREENSAVER_LINK));
+        EXPECT_EQ(Pixel(GetSysColor(COLOR_BTNFACE)), painted.first);
+        EXPECT_EQ(Pixel(GetSysColor(scheme.ink)), painted.second) << std::hex << scheme.link;
+        EXPECT_GE(Contrast(painted.first, painted.second), 4.5) << std::hex << scheme.link;
+      }
+      EXPECT_EQ(DWORD{0x0000FF}, PaperAndInk(GetDlgItem(dialog, IDT_WEB_LINK)).second) << "blue on white";
+      Click(dialog, IDCANCEL);
+    });
   }
-  ReleaseDC(dialog, dc);
+}
+
+// Dots of the frame that a focused link paints along its edge, as shown: its top row holds
+// nothing else (a line of text starts with the font's internal leading).
+int FocusFrameDots(HWND link, COLORREF around) {
+  RECT r = {};
+  GetClientRect(link, &r);
+  r.bottom = 1;
+  int dots = 0;
+  for (COLORREF pixel : ShownPixels(link, r)) dots += pixel != around;
   return dots;
 }
 
@@ -138,16 +159,18 @@ TEST_F(OptionsDialogTest, SwitchingHighContrastRepaintsTheOpenDialogAndKeepsTheL
     DrawWhole(dialog);
     HWND link = GetDlgItem(dialog, IDT_WEB_LINK);
     SetFocus(link);
-    EXPECT_LT(0, FocusFrameDots(dialog, link, RGB(255, 255, 255)));
+    UpdateWindow(link);
+    EXPECT_LT(0, FocusFrameDots(link, RGB(255, 255, 255)));
     HighContrastQuery = HighContrastIsOn;
     SendMessageW(dialog, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
     const COLORREF window = GetSysColor(COLOR_WINDOW);
     HDC dc = GetDC(dialog);
     EXPECT_EQ(window, GetPixel(dc, 2, 2)) << "the header waits for a repaint";
     ReleaseDC(dialog, dc);
-    EXPECT_LT(0, FocusFrameDots(dialog, link, window)) << "the focus frame went with the repaint";
+    EXPECT_LT(0, FocusFrameDots(link, window)) << "the focus frame went with the repaint";
     SetFocus(GetDlgItem(dialog, IDOK));
-    EXPECT_EQ(0, FocusFrameDots(dialog, link, window)) << "a focus frame stayed behind";
+    UpdateWindow(link);
+    EXPECT_EQ(0, FocusFrameDots(link, window)) << "a focus frame stayed behind";
     Click(dialog, IDCANCEL);
   });
 }

@@ -171,3 +171,81 @@ TEST_F(OptionsDialogTest, ScreenSaverHintShowsOnlyWhereTheSaverDoesNotLock) {
     Click(dialog, IDCANCEL);
   });
 }
+
+namespace {
+
+// Presses a key as the keyboard does, then lets the dialog manager take it and the windows
+// paint, as the dialog's own loop would.
+void Press(HWND dialog, WORD key) {
+  INPUT input[2] = {};
+  input[0].type = input[1].type = INPUT_KEYBOARD;
+  input[0].ki.wVk = input[1].ki.wVk = key;
+  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, input, sizeof(INPUT));
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (IsDialogMessageW(dialog, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+// A link and the two pixels around it, on the dialog.
+RECT AroundLink(HWND dialog, HWND link) {
+  RECT r = {};
+  GetWindowRect(link, &r);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+  InflateRect(&r, 2, 2);
+  return r;
+}
+
+}  // namespace
+
+// As a keyboard user meets the links (with the screen saver hint shown): Tab reaches each
+// one, which then paints its focus frame, keeps it through a repaint of the whole dialog and
+// leaves no trace once Tab moves on. Enter and Space open the focused link and leave the
+// dialog open, unsaved; Enter anywhere else is still OK.
+TEST_F(OptionsDialogTest, KeyboardReachesAndOpensEachLinkThatShowsItsFocusFrame) {
+  testing_support::ScopedRegistryValue secure(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"ScreenSaverIsSecure");
+  testing_support::ScopedRegistryValue no_return(HKEY_CURRENT_USER, L"Control Panel\\Desktop",
+                                                 L"NoAutoReturnToWelcome");
+  secure.SetString(L"0");
+  no_return.SetString(L"1");
+  const int result = RunDialog([&](COptionsDlg& options, HWND dialog) {
+    DrawWhole(dialog);
+    ASSERT_EQ(dialog, GetForegroundWindow()) << "keys go to the foreground window";
+    const struct {
+      CHyperLink* link;
+      int id, before;
+    } links[] = {{&options.WebLink, IDT_WEB_LINK, IDCANCEL},
+                 {&options.ScreenSaverLink, IDT_SCREENSAVER_LINK, IDX_LOCK_ON_SCREENSAVER}};
+    for (const auto& l : links) {
+      HWND link = GetDlgItem(dialog, l.id);
+      const RECT around = AroundLink(dialog, link);
+      const std::vector<COLORREF> unfocused = ShownPixels(dialog, around);
+      SetFocus(GetDlgItem(dialog, l.before));
+      Press(dialog, VK_TAB);
+      ASSERT_EQ(link, GetFocus()) << "Tab from " << l.before;
+      const int frame = Differences(unfocused, ShownPixels(dialog, around));
+      EXPECT_LT(0, frame) << "no focus frame on " << l.id;
+      RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+      EXPECT_EQ(frame, Differences(unfocused, ShownPixels(dialog, around))) << "after a repaint, on " << l.id;
+      Press(dialog, VK_TAB);
+      EXPECT_EQ(0, Differences(unfocused, ShownPixels(dialog, around))) << "left behind by " << l.id;
+
+      SetFocus(link);
+      l.link->SetTarget((standin::ProgramFolder() + L"open_probe.exe").c_str());  // nothing else opens
+      l.link->SetParameters(nullptr);
+      for (WORD key : {VK_RETURN, VK_SPACE}) {
+        l.link->Visited = false;
+        Press(dialog, key);
+        EXPECT_TRUE(l.link->Visited) << "key " << key << " did not open " << l.id;
+        EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog closed at key " << key << " on " << l.id;
+      }
+    }
+    EXPECT_FALSE(testing_support::FileExists(ini)) << "nothing is saved";
+    SetFocus(GetDlgItem(dialog, IDX_LOCK_ON_SCREENSAVER));
+    Press(dialog, VK_RETURN);
+  });
+  EXPECT_EQ(IDOK, result) << "Enter on a check box";
+}

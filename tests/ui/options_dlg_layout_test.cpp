@@ -249,6 +249,19 @@ TEST_F(OptionsDialogLayout, EveryTextReadableAtThisScale) {
       // a line of its own, for which what lies below the hint moves down by that line.
       HWND hint = GetDlgItem(dialog, IDT_SCREENSAVER_HINT);
       if (dpi == 96) ExpectTemplateLayout(dialog, table, shown ? TextSize(hint, L"X", 0, DT_SINGLELINE).cy : 0);
+      if (!shown) {
+        // Flush with the work area's bottom right, the dialog that Defaults grows by the
+        // hint's line stays inside the work area.
+        const int width = own.right - own.left, height = own.bottom - own.top;
+        SetWindowPos(dialog, nullptr, work.right - width, work.bottom - height, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        ShowHint(true);
+        Later(1, [dialog] { Click(OwnedPopup(dialog), IDYES); });
+        Click(dialog, IDB_DEFAULTS);
+        RECT grown = {};
+        GetWindowRect(dialog, &grown);
+        EXPECT_GT(grown.bottom - grown.top, height) << "the hint's line grows the dialog at " << dpi << " DPI";
+        ExpectEverythingReadable(dialog, table);
+      }
       Click(dialog, IDCANCEL);
     });
   }

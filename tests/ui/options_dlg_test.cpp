@@ -2,6 +2,7 @@
 #include "tests/ui/ui_test_support.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include "ui/resource.h"
 
@@ -483,6 +484,78 @@ TEST_F(OptionsDialogTest, HeaderBandIsWhiteWithABoldTitleAndTwoLinks) {
     EXPECT_STREQ(L"rundll32.exe", options.ScreenSaverLink.Target);
     EXPECT_STREQ(L"shell32.dll,Control_RunDLL desk.cpl,,1", options.ScreenSaverLink.Parameters);
     EXPECT_TRUE(options.ScreenSaverLink.KeepUnvisitedColor);
+    Click(dialog, IDCANCEL);
+  });
+}
+
+namespace {
+
+// What a screen reader hears of a control, through oleacc as it asks.
+struct Heard {
+  std::wstring name, action, value;
+  LONG role = 0;
+};
+Heard Hear(HWND control) {
+  IAccessible* object = nullptr;
+  Heard heard;
+  if (FAILED(AccessibleObjectFromWindow(control, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object)))) {
+    return heard;
+  }
+  VARIANT self = {}, role = {};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  for (auto ask : {std::make_pair(&IAccessible::get_accName, &heard.name),
+                   std::make_pair(&IAccessible::get_accDefaultAction, &heard.action),
+                   std::make_pair(&IAccessible::get_accValue, &heard.value)}) {
+    BSTR text = nullptr;
+    (object->*ask.first)(self, &text);
+    *ask.second = text ? text : L"(none)";
+    SysFreeString(text);
+  }
+  if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4) heard.role = role.lVal;
+  object->Release();
+  return heard;
+}
+
+}  // namespace
+
+// Both links are heard as links named by their text, whose default action opens them as a
+// click does; each delay field and its up-down control by the texts of their row, and the
+// field as before.
+TEST_F(OptionsDialogTest, ScreenReaderHearsLinksAsLinksAndTheRowOfEachDelay) {
+  RunDialog([&](COptionsDlg& options, HWND dialog) {
+    for (CHyperLink* link : {&options.WebLink, &options.ScreenSaverLink}) {
+      HWND control = GetDlgItem(dialog, link == &options.WebLink ? IDT_WEB_LINK : IDT_SCREENSAVER_LINK);
+      const Heard heard = Hear(control);
+      EXPECT_EQ(ItemText(dialog, GetDlgCtrlID(control)), heard.name);
+      EXPECT_EQ(ROLE_SYSTEM_LINK, heard.role) << heard.name.c_str();
+      EXPECT_EQ(L"\u00d6ffnen", heard.action) << heard.name.c_str();
+      link->SetTarget((standin::ProgramFolder() + L"open_probe.exe").c_str());  // nothing else opens
+      link->SetParameters(nullptr);
+      IAccessible* object = nullptr;
+      AccessibleObjectFromWindow(control, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object));
+      ASSERT_NE(nullptr, object);
+      VARIANT self = {};
+      self.vt = VT_I4;
+      self.lVal = CHILDID_SELF;
+      EXPECT_EQ(S_OK, object->accDoDefaultAction(self));
+      EXPECT_TRUE(link->Visited) << heard.name.c_str();
+      object->Release();
+    }
+    const struct {
+      int field, updown;
+      const wchar_t* name;
+    } rows[] = {
+        {IDE_LOCK_DELAY, IDU_LOCK_DELAY, L"... der Computer gesperrt wird: Verz\u00f6gerung (Sekunden)"},
+        {IDE_LOGIN_DELAY, IDU_LOGIN_DELAY, L"... sich ein anderer Benutzer anmeldet: Verz\u00f6gerung (Sekunden)"},
+        {IDE_UNLOCK_DELAY, IDU_UNLOCK_DELAY, L"... der Computer entsperrt wird: Verz\u00f6gerung (Sekunden)"}};
+    for (const auto& row : rows) {
+      const Heard field = Hear(GetDlgItem(dialog, row.field));
+      EXPECT_EQ(row.name, field.name);
+      EXPECT_EQ(ROLE_SYSTEM_TEXT, field.role) << row.field;
+      EXPECT_EQ(ItemText(dialog, row.field), field.value) << row.field;
+      EXPECT_EQ(row.name, Hear(GetDlgItem(dialog, row.updown)).name);
+    }
     Click(dialog, IDCANCEL);
   });
 }

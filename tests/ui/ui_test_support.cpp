@@ -44,6 +44,22 @@ std::vector<DWORD> PaintedPixels(HWND control, int width, int height) {
   return pixels;
 }
 
+std::vector<COLORREF> ShownPixels(HWND window, const RECT& area) {
+  std::vector<COLORREF> pixels;
+  HDC dc = GetDC(window);
+  for (int y = area.top; y < area.bottom; ++y) {
+    for (int x = area.left; x < area.right; ++x) pixels.push_back(GetPixel(dc, x, y));
+  }
+  ReleaseDC(window, dc);
+  return pixels;
+}
+
+int Differences(const std::vector<COLORREF>& a, const std::vector<COLORREF>& b) {
+  int count = 0;
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i) count += a[i] != b[i];
+  return count;
+}
+
 ObjectCounts CountObjects() {
   const testing_support::ResourceCounts c = testing_support::CurrentResourceCounts();
   ObjectCounts counts;

@@ -35,6 +35,10 @@ void FillWindowDcCache();
 // What the control paints of itself (WM_PRINTCLIENT, its background too) into a bitmap of
 // this size: rows top-down, each pixel 0x00RRGGBB.
 std::vector<DWORD> PaintedPixels(HWND control, int width, int height);
+// What the window shows in this part of its client area, as painted: rows top-down.
+std::vector<COLORREF> ShownPixels(HWND window, const RECT& area);
+// Pixels of two pictures of the same size that differ.
+int Differences(const std::vector<COLORREF>& a, const std::vector<COLORREF>& b);
 
 // GDI objects, windows and kernel handles of this process (testing_support's probe).
 struct ObjectCounts {
