@@ -85,8 +85,7 @@ class CAccessibleControl final : public IAccessible, public IOleWindow {
   }
   HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
     if (!Answers.do_default_action || !Ours(child)) return Standard->accDoDefaultAction(child);
-    Answers.do_default_action(Control);
-    return S_OK;
+    return Answers.do_default_action(Control) ? S_OK : DISP_E_MEMBERNOTFOUND;
   }
 
   HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override { return Standard->get_accParent(parent); }

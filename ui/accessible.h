@@ -16,7 +16,8 @@ struct AccessibleAnswers {
   void (*name)(HWND control, wchar_t* text, int size);
   LONG role;
   const wchar_t* default_action;
-  void (*do_default_action)(HWND control);
+  // False where a click could not act either (the control hidden or disabled).
+  bool (*do_default_action)(HWND control);
 };
 
 // The answer to WM_GETOBJECT for the control's client area: the object kept in `kept`, made

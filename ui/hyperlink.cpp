@@ -119,8 +119,13 @@ COLORREF ReadableLinkColor(COLORREF fixed, COLORREF behind) {
 // A screen reader hears a link, named by its text, whose default action opens it as a click
 // does; the verb is German, as the dialog is.
 void LinkName(HWND control, wchar_t* text, int size) { GetWindowTextW(control, text, size); }
-void OpenLink(HWND control) {
-  if (CHyperLink* link = LinkOf(control)) link->Open();
+bool OpenLink(HWND control) {
+  CHyperLink* link = LinkOf(control);
+  // A link left out (the hint's, while the hint is not shown) takes no click either.
+  const bool shown = (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+  if (!link || !shown || !IsWindowEnabled(control)) return false;
+  link->Open();
+  return true;
 }
 const AccessibleAnswers LinkAnswers = {LinkName, ROLE_SYSTEM_LINK, L"\u00d6ffnen", OpenLink};
 
