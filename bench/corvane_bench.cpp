@@ -161,7 +161,7 @@ void PassThrough(const std::wstring& dll, int blocks) {
     });
   }
   ReferencePrevious = reinterpret_cast<WNDPROC>(
-      SetWindowLongW(referenced.Window(), GWL_WNDPROC, reinterpret_cast<LONG>(ReferenceSubclass)));
+      SetWindowLongPtrW(referenced.Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ReferenceSubclass)));
 
   const int per_block = 20000;
   std::vector<double> to_none, to_reference, plugin_ns;
@@ -181,7 +181,7 @@ void PassThrough(const std::wstring& dll, int blocks) {
               Median(plugin_ns), blocks, per_block);
   std::printf("pass-through: ratio to no subclass %.3f, to a do-nothing subclass %.3f (medians of per-block ratios)\n",
               Median(to_none), Median(to_reference));
-  SetWindowLongW(referenced.Window(), GWL_WNDPROC, reinterpret_cast<LONG>(ReferencePrevious));
+  SetWindowLongPtrW(referenced.Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ReferencePrevious));
   plugged.Stop();
 }
 

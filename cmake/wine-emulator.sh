@@ -14,7 +14,7 @@
 # A run that fails only the first two checks ends with status 70.
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-export WINEARCH=win32
+export WINEARCH="${WINEARCH:-win32}"
 if [ -z "${WINEPREFIX:-}" ]; then
   echo "wine-emulator: WINEPREFIX is not set; run the tests through scripts/test.sh" >&2
   exit 125

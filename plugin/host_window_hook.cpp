@@ -35,7 +35,7 @@ bool Subclass(HWND host) {
   SetLastError(0);
   // Undone by ReleaseHostWindow at quit, or by the module's teardown.
   PreviousHostWindowProc =
-      reinterpret_cast<WNDPROC>(SetWindowLongW(host, GWL_WNDPROC, reinterpret_cast<LONG>(HostWindowProc)));
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrW(host, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HostWindowProc)));
   HookActive = PreviousHostWindowProc != nullptr;
   if (HookActive) SubclassedWindow = host;
   return HookActive;
@@ -185,8 +185,8 @@ void DetachFromHostWindow(HWND host, bool pin_if_covered) {
   HookActive = false;
 
   if (!IsWindow(host)) return;  // the host destroyed its window before quit
-  if (reinterpret_cast<WNDPROC>(GetWindowLongW(host, GWL_WNDPROC)) == HostWindowProc) {
-    SetWindowLongW(host, GWL_WNDPROC, reinterpret_cast<LONG>(PreviousHostWindowProc));
+  if (reinterpret_cast<WNDPROC>(GetWindowLongPtrW(host, GWLP_WNDPROC)) == HostWindowProc) {
+    SetWindowLongPtrW(host, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PreviousHostWindowProc));
     SubclassedWindow = nullptr;
     return;
   }

@@ -23,7 +23,10 @@ GeneralPurposePluginHeader PluginHeader = {
     GeneralPurposeHeaderVersion, "Quillary v0.5", PluginInit, PluginConfig, PluginQuit, nullptr, nullptr,
 };
 
-static_assert(sizeof(GeneralPurposePluginHeader) == 28, "the host reads the descriptor as seven 32-bit fields");
+// The host is 32-bit. (A 64-bit build of the same sources exists only to run the tests on
+// machines without 32-bit user mode.)
+static_assert(sizeof(void*) != 4 || sizeof(GeneralPurposePluginHeader) == 28,
+              "the host reads the descriptor as seven 32-bit fields");
 
 COptionsDlg* OpenOptionsDialog = nullptr;
 

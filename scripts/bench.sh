@@ -5,7 +5,15 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${QUILLARY_BUILD_DIR:-$root/build}"
 bash "$root/scripts/build.sh" >/dev/null
-echo "date: $(date -u +%Y-%m-%d), machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo), $(wine --version 2>/dev/null)"
+. "$root/scripts/wine-arch.sh"
+bits=32
+if ! can_run_32bit; then
+  echo "bench: $(why_not_32bit); the figures are of a 64-bit build under 64-bit Wine" >&2
+  QUILLARY_ARCH=x86_64 bash "$root/scripts/build.sh" >/dev/null
+  build="$build-x86_64"
+  bits=64
+fi
+echo "date: $(date -u +%Y-%m-%d), machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo), $bits-bit $(/usr/lib/wine/wine64 --version 2>/dev/null)"
 
 # The watch's CPU and wake-ups are Unix scheduler figures of the Wine process's threads,
 # which the Windows program cannot read itself: it leaves a step file in the probe folder,

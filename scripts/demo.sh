@@ -9,14 +9,25 @@ build="${QUILLARY_BUILD_DIR:-$root/build}"
 bash "$root/scripts/build.sh" gen_corvane corvane-host
 mkdir -p "$root/dist"
 cp "$build/bin/gen_corvane.dll" "$root/dist/"
+plugin="$root/dist/gen_corvane.dll"
+. "$root/scripts/wine-arch.sh"
+if ! can_run_32bit; then
+  echo "demo: $(why_not_32bit); dist/ holds the 32-bit DLL, and the demo runs a 64-bit build" \
+    "of the same sources under 64-bit Wine" >&2
+  QUILLARY_ARCH=x86_64 bash "$root/scripts/build.sh" gen_corvane corvane-host
+  build="$build-x86_64"
+  plugin="$build/bin/gen_corvane.dll"
+fi
 [ $# -eq 0 ] && set -- --demo
-# Paths for the Windows program; "-" (standard input) stays as it is.
+# Paths for the Windows program (drive Z: is the Unix root in every Wine prefix); "-"
+# (standard input) stays as it is.
+windows_path() { local p; p=$(realpath -m "$1"); echo "Z:${p//\//\\}"; }
 args=()
 while [ $# -gt 0 ]; do
   args+=("$1")
   if [[ "$1" == --script || "$1" == --ini ]] && [ $# -gt 1 ]; then
     shift
-    if [ "$1" = "-" ]; then args+=("-"); else args+=("$(winepath -w "$(realpath -m "$1")" 2>/dev/null)"); fi
+    if [ "$1" = "-" ]; then args+=("-"); else args+=("$(windows_path "$1")"); fi
   fi
   shift
 done
@@ -28,4 +39,4 @@ for arg in "${args[@]}"; do
 done
 WINE_CLOSING_LINE="$closing" "$root/scripts/with-wine.sh" "$build" \
   bash "$root/cmake/wine-emulator.sh" "$build/bin/corvane-host.exe" \
-  --plugin "$(winepath -w "$root/dist/gen_corvane.dll" 2>/dev/null)" "${args[@]}"
+  --plugin "$(windows_path "$plugin")" "${args[@]}"

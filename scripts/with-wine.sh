@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs a command inside the test environment: a private 32-bit Wine prefix under the build
+# Runs a command inside the test environment: a private Wine prefix under the build
 # folder, a virtual X display of its own and one persistent wineserver for the whole run.
 # Usage: scripts/with-wine.sh BUILD_DIR COMMAND [ARGS...]
 set -euo pipefail
@@ -12,14 +12,23 @@ export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-# The tests are 32-bit Windows programs under 32-bit Wine, itself a 32-bit Linux program: a
-# kernel started without its 32-bit emulation cannot run it at all. Say so, rather than fail
-# somewhere inside the prefix's set-up.
-if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  echo "with-wine: this machine cannot run 32-bit programs (32-bit Wine does not start:" \
-    "$(/usr/lib/wine/wine --version 2>&1 | tail -n 1)); the kernel needs its 32-bit emulation" \
-    "(ia32_emulation) on" >&2
-  exit 1
+# Where the kernel cannot run 32-bit programs, the programs are a 64-bit build run by 64-bit
+# Wine (scripts/wine-arch.sh). Debian's wine, winepath and wineboot commands start 32-bit Wine
+# whenever it is installed, so a folder ahead on PATH points them at the 64-bit loader.
+. "$(dirname "$0")/wine-arch.sh"
+if ! can_run_32bit; then
+  case "$build_dir" in
+    *-x86_64) ;;
+    *) echo "with-wine: $(why_not_32bit); run the $build_dir-x86_64 build instead" >&2; exit 1 ;;
+  esac
+  export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
+  shim="$build_dir/wine64-commands"
+  mkdir -p "$shim"
+  for name in wine wine-stable; do
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$shim/$name"
+    chmod +x "$shim/$name"
+  done
+  export PATH="$shim:$PATH"
 fi
 
 xvfb_pid=""

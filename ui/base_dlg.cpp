@@ -2,8 +2,8 @@
 
 #include "ui/resource.h"
 
-// The object's address lives in the window's user-data slot (GWL_USERDATA; the pointer-sized
-// calls are SetWindowLongW and GetWindowLongW in this 32-bit DLL).
+// The object's address lives in the window's user-data slot (the pointer-sized calls are
+// SetWindowLongW and GetWindowLongW in the 32-bit DLL).
 INT_PTR CALLBACK CBaseDlg::StaticDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
   CBaseDlg* dialog = reinterpret_cast<CBaseDlg*>(GetWindowLongPtrW(window, GWLP_USERDATA));

@@ -2,8 +2,9 @@
 # The DLL a user drops into the Plugins folder must stand alone: it may import only
 # Windows' own DLLs, and export exactly the two undecorated entries the host looks up.
 set -euo pipefail
-dll="$1"
-dump=$(i686-w64-mingw32-objdump -p "$dll")
+# Usage: check_dll_tables.sh OBJDUMP DLL
+objdump="$1" dll="$2"
+dump=$("$objdump" -p "$dll")
 
 imports=$(sed -n 's/^\s*DLL Name: //p' <<<"$dump" | tr 'A-Z' 'a-z' | sort -u)
 allowed='^(kernel32|user32|gdi32|advapi32|shell32|wtsapi32|comctl32|msvcrt|ole32|oleaut32|oleacc|shlwapi)\.dll$'

@@ -100,7 +100,7 @@ class DllTest : public HostTest {
     return uninstall ? uninstall(plugin.Module(), host.Window(), 0) : -1;
   }
   static bool DllMapped() { return GetModuleHandleW(L"gen_corvane.dll") != nullptr; }
-  LONG HostProcedure() { return GetWindowLongW(host.Window(), GWL_WNDPROC); }
+  LONG_PTR HostProcedure() { return GetWindowLongPtrW(host.Window(), GWLP_WNDPROC); }
 
   // Everything a host window receives after the plug-in is gone: session changes, both
   // reaction timers, the screen saver selector and an ordinary message with a result.
@@ -134,7 +134,7 @@ class DllTest : public HostTest {
 
 // Uninstall from the preferences: quit, then the DLL is freed while the host runs on.
 TEST_F(DllTest, QuitThenUnloadGivesTheHostItsWindowBack) {
-  LONG own = HostProcedure();
+  LONG_PTR own = HostProcedure();
   Start();
   EXPECT_NE(own, HostProcedure());
   plugin.Quit();
@@ -146,7 +146,7 @@ TEST_F(DllTest, QuitThenUnloadGivesTheHostItsWindowBack) {
 
 // Windows log-off: quit while the window still exists; the DLL stays mapped.
 TEST_F(DllTest, QuitWhileTheWindowLivesLeavesItUntouched) {
-  LONG own = HostProcedure();
+  LONG_PTR own = HostProcedure();
   Start();
   plugin.Quit();
   EXPECT_EQ(own, HostProcedure());
@@ -202,7 +202,7 @@ TEST_F(DllTest, ASecondInitOnTheSameWindowOnlyTurnsTheHookBackOn) {
   EXPECT_FALSE(DllMapped());
 
   Start();
-  Covered = reinterpret_cast<WNDPROC>(SetWindowLongW(host.Window(), GWL_WNDPROC, reinterpret_cast<LONG>(Covering)));
+  Covered = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(host.Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Covering)));
   plugin.Quit();
   plugin.Unload();
   ASSERT_TRUE(DllMapped()) << "pinned under the other subclass";
@@ -412,7 +412,7 @@ class BoxDllTest : public DllTest {
 // Removed under init's error box: the export declines, and after quit and FreeLibrary the box
 // returns into code that is still mapped. Init then starts nothing for the host that quit it.
 TEST_F(BoxDllTest, RemovalUnderTheStartupErrorBoxKeepsTheDllAndInitStopsThere) {
-  const LONG own = HostProcedure();
+  const LONG_PTR own = HostProcedure();
   const DWORD threads = reliability::ThreadCount();
   ASSERT_TRUE(plugin.Load(PluginDllPath())) << plugin.Error();
   ASSERT_NE(nullptr, plugin.ReplaceImport("wtsapi32.dll", "WTSRegisterSessionNotification",
@@ -439,7 +439,7 @@ TEST_F(BoxDllTest, EveryBoxOfOursDeclinesRemovalAndTheRetryBoxOutlivesQuitAndFre
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
   InitCommonControlsEx(&controls);
   host.SetIniPath(ToAnsi(folder.File(L"gone\\winamp.ini")));  // OK fails to save there
-  const LONG own = HostProcedure();
+  const LONG_PTR own = HostProcedure();
   RegistrationError = RPC_S_INVALID_BINDING;  // the session services are not up yet
   ASSERT_TRUE(plugin.Load(PluginDllPath())) << plugin.Error();
   ASSERT_NE(nullptr, plugin.ReplaceImport("wtsapi32.dll", "WTSRegisterSessionNotification",

@@ -22,7 +22,7 @@ class HookTest : public HostTest {
     PluginHeader.hwndParent = host.Window();
     PluginHeader.hDllInstance = GetModuleHandleW(nullptr);
     ASSERT_EQ(HookResult::Hooked, RegisterAndSubclass(host.Window()));
-    ASSERT_EQ(reinterpret_cast<LONG>(HostWindowProc), GetWindowLongW(host.Window(), GWL_WNDPROC));
+    ASSERT_EQ(reinterpret_cast<LONG_PTR>(HostWindowProc), GetWindowLongPtrW(host.Window(), GWLP_WNDPROC));
   }
   void TearDown() override {
     ReleaseHostWindow(host.Window());
@@ -133,8 +133,8 @@ TEST_F(HookTest, ReleaseRestoresTheHostsProcedureAndKillsTheTimers) {
   SetTimer(host.Window(), GraceTimer, 10, nullptr);
   Controller.TimerPending = true;
   ReleaseHostWindow(host.Window());
-  EXPECT_NE(reinterpret_cast<LONG>(HostWindowProc), GetWindowLongW(host.Window(), GWL_WNDPROC));
-  EXPECT_EQ(reinterpret_cast<LONG>(PreviousHostWindowProc), GetWindowLongW(host.Window(), GWL_WNDPROC));
+  EXPECT_NE(reinterpret_cast<LONG_PTR>(HostWindowProc), GetWindowLongPtrW(host.Window(), GWLP_WNDPROC));
+  EXPECT_EQ(reinterpret_cast<LONG_PTR>(PreviousHostWindowProc), GetWindowLongPtrW(host.Window(), GWLP_WNDPROC));
   EXPECT_FALSE(Controller.TimerPending);
   host.PumpFor(60);
   EXPECT_EQ(0u, host.CountEvents(HostEvent::Kind::Timer)) << "no reaction timer may fire after quit";

@@ -89,7 +89,7 @@ class LifecycleTest : public HostTest {
     FakeCalls = 0;
     RegisterSessionNotification = FakeRegister;
   }
-  bool Subclassed() { return GetWindowLongW(host.Window(), GWL_WNDPROC) == reinterpret_cast<LONG>(HostWindowProc); }
+  bool Subclassed() { return GetWindowLongPtrW(host.Window(), GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(HostWindowProc); }
 
   testing_support::TempFolder folder;
   MessageBoxCatcher catcher;
@@ -183,9 +183,9 @@ LRESULT CALLBACK CoveringProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return Cal
 TEST_F(LifecycleTest, QuitUnderAnotherSubclassLeavesAPassThrough) {
   PluginInit();
   CoveredProc =
-      reinterpret_cast<WNDPROC>(SetWindowLongW(host.Window(), GWL_WNDPROC, reinterpret_cast<LONG>(CoveringProc)));
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrW(host.Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CoveringProc)));
   PluginQuit();
-  EXPECT_EQ(reinterpret_cast<LONG>(CoveringProc), GetWindowLongW(host.Window(), GWL_WNDPROC));
+  EXPECT_EQ(reinterpret_cast<LONG_PTR>(CoveringProc), GetWindowLongPtrW(host.Window(), GWLP_WNDPROC));
   // HostWindowProc stays in the chain but only passes messages on.
   host.SetPlayState(standin::proto::Playing);
   SendMessageW(host.Window(), WM_WTSSESSION_CHANGE, 7, 1);

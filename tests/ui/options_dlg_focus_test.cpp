@@ -49,7 +49,7 @@ TEST_F(OptionsDialogTest, OutOfRangeDelayWarnsWhileTypingAndIsClampedOnLeavingOr
     Type(dialog, IDE_LOCK_DELAY, L"75");
     ASSERT_EQ(1u, BalloonRecorder::tips.size()) << "one balloon, at the second digit";
     const auto& tip = BalloonRecorder::tips[0];
-    EXPECT_EQ(16u, tip.size);
+    EXPECT_EQ(sizeof(EDITBALLOONTIP), tip.size);
     EXPECT_EQ(L"Ung\u00fcltiger Wert", tip.title);
     EXPECT_EQ(L"Die Verz\u00f6gerung muss zwischen 0 und 60 Sekunden liegen.", tip.text);
     EXPECT_EQ(TTI_ERROR, tip.icon);

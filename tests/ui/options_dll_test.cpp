@@ -92,7 +92,7 @@ TEST_F(OptionsDllTest, ConfigRunsOneDialogAndOkSavesWhatWasChosen) {
 // icon): the dialog ends unsaved, config then leaves the stopped watch alone, and the DLL,
 // whose procedures are still on the stack, stays mapped.
 TEST_F(OptionsDllTest, QuitWhileTheDialogIsOpenEndsItUnsavedAndKeepsTheDll) {
-  const LONG own = GetWindowLongW(host.Window(), GWL_WNDPROC);
+  const LONG_PTR own = GetWindowLongPtrW(host.Window(), GWLP_WNDPROC);
   ASSERT_TRUE(plugin.Load(testing_support::PluginDllPath())) << plugin.Error();
   ASSERT_EQ(0, plugin.Init(host.Window()));
   DWORD threads_after_quit = 0;
@@ -107,7 +107,7 @@ TEST_F(OptionsDllTest, QuitWhileTheDialogIsOpenEndsItUnsavedAndKeepsTheDll) {
   EXPECT_EQ(0, FindDialogs().count);
   EXPECT_FALSE(testing_support::FileExists(ini)) << "nothing was saved";
   EXPECT_EQ(threads_after_quit, reliability::ThreadCount()) << "no watch started after quit";
-  EXPECT_EQ(own, GetWindowLongW(host.Window(), GWL_WNDPROC));
+  EXPECT_EQ(own, GetWindowLongPtrW(host.Window(), GWLP_WNDPROC));
   plugin.Unload();
   EXPECT_NE(nullptr, GetModuleHandleW(L"gen_corvane.dll"));
 }
