@@ -1,5 +1,7 @@
 #include "ui/base_dlg.h"
 
+#include <objbase.h>
+
 #include "ui/resource.h"
 
 // The object's address lives in the window's user-data slot (the pointer-sized calls are
@@ -15,6 +17,12 @@ INT_PTR CALLBACK CBaseDlg::StaticDialogProc(HWND window, UINT message, WPARAM wP
 }
 
 int RunOptionsDialog(HINSTANCE instance, HWND owner, CBaseDlg* dialog) {
-  return static_cast<int>(DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_OPTIONS), owner, CBaseDlg::StaticDialogProc,
-                                          reinterpret_cast<LPARAM>(dialog)));
+  // Screen readers get some controls' objects through COM (ui/accessible.cpp), which needs
+  // an apartment on this thread for as long as the controls live. The host's own apartment,
+  // if it made one, stays as it is; ours ends with the dialog, after the last control.
+  const HRESULT apartment = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const INT_PTR result = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_OPTIONS), owner, CBaseDlg::StaticDialogProc,
+                                         reinterpret_cast<LPARAM>(dialog));
+  if (SUCCEEDED(apartment)) CoUninitialize();
+  return static_cast<int>(result);
 }

@@ -124,8 +124,9 @@ bool OpenLink(HWND control) {
   // A link left out (the hint's, while the hint is not shown) takes no click either.
   const bool shown = (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
   if (!link || !shown || !IsWindowEnabled(control)) return false;
-  link->Open();
-  return true;
+  // The call comes from the screen reader, often from another process: the shell is not
+  // asked from inside it, but on the link's next turn of the message loop.
+  return PostMessageW(control, LinkOpenMessage, 0, 0) != FALSE;
 }
 const AccessibleAnswers LinkAnswers = {LinkName, ROLE_SYSTEM_LINK, L"\u00d6ffnen", OpenLink};
 
@@ -245,6 +246,7 @@ LRESULT CALLBACK CHyperLink::LinkWndProc(HWND window, UINT message, WPARAM wPara
       link->OnMouseMove(window, lParam);
       return 0;
     case WM_LBUTTONUP:
+    case LinkOpenMessage:
       link->Open();
       return 0;
     case WM_CAPTURECHANGED:

@@ -68,6 +68,9 @@ extern LONG LinkCount;
 extern HFONT UnderlineFont;
 extern HCURSOR HandCursor;
 
+// Posted to a link to open it (its accessible default action).
+constexpr UINT LinkOpenMessage = WM_APP + 1;
+
 constexpr COLORREF LinkUnvisitedColor = 0x00FF0000;
 constexpr COLORREF LinkVisitedColor = 0x00800080;
 

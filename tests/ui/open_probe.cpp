@@ -1,6 +1,8 @@
 // What a link test opens: writes the arguments it was started with, joined by '|', into
 // the file named by its first argument, so the test sees what the shell passed on. A file
-// of the same name with ".done" appended says that the result is complete.
+// of the same name with ".done" appended says that the result is complete. A first
+// argument ending in ".count" instead gets one byte appended per start, so that a test sees
+// how often a link opened.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -10,6 +12,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   int count = 0;
   wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
   if (!args || count < 2) return 1;
+  const std::wstring first = args[1];
+  if (first.size() > 6 && first.compare(first.size() - 6, 6, L".count") == 0) {
+    HANDLE file = CreateFileW(first.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 2;
+    DWORD written = 0;
+    WriteFile(file, "x", 1, &written, nullptr);
+    CloseHandle(file);
+    return 0;
+  }
   std::wstring text;
   for (int i = 2; i < count; ++i) text += (i > 2 ? L"|" : L"") + std::wstring(args[i]);
   // Written under another name and then renamed, so the test never reads half a file.

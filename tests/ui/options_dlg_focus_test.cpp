@@ -211,6 +211,7 @@ TEST_F(OptionsDialogTest, KeyboardReachesAndOpensEachLinkThatShowsItsFocusFrame)
                                                  L"NoAutoReturnToWelcome");
   secure.SetString(L"0");
   no_return.SetString(L"1");
+  const std::wstring opens = folder.File(L"opens.count");
   const int result = RunDialog([&](COptionsDlg& options, HWND dialog) {
     DrawWhole(dialog);
     ASSERT_EQ(dialog, GetForegroundWindow()) << "keys go to the foreground window";
@@ -234,8 +235,7 @@ TEST_F(OptionsDialogTest, KeyboardReachesAndOpensEachLinkThatShowsItsFocusFrame)
       EXPECT_EQ(0, Differences(unfocused, ShownPixels(dialog, around))) << "left behind by " << l.id;
 
       SetFocus(link);
-      l.link->SetTarget((standin::ProgramFolder() + L"open_probe.exe").c_str());  // nothing else opens
-      l.link->SetParameters(nullptr);
+      CountOpens(*l.link, opens);  // nothing else opens
       for (WORD key : {VK_RETURN, VK_SPACE}) {
         l.link->Visited = false;
         Press(dialog, key);
@@ -243,6 +243,7 @@ TEST_F(OptionsDialogTest, KeyboardReachesAndOpensEachLinkThatShowsItsFocusFrame)
         EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog closed at key " << key << " on " << l.id;
       }
     }
+    EXPECT_EQ(4, OpensCounted(host, opens, 4)) << "each key opens each link once";
     EXPECT_FALSE(testing_support::FileExists(ini)) << "nothing is saved";
     SetFocus(GetDlgItem(dialog, IDX_LOCK_ON_SCREENSAVER));
     Press(dialog, VK_RETURN);

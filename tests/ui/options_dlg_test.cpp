@@ -519,19 +519,24 @@ Heard Hear(HWND control) {
 
 }  // namespace
 
-// Both links are heard as links named by their text, whose default action opens them as a
-// click does; each delay field and its up-down control by the texts of their row, and the
-// field as before.
+// Both links are heard as links named by their text, whose default action opens them once,
+// as a click does, but only after the reader's call has returned; each delay field and its
+// up-down control by the texts of their row, and the field as before. The dialog's thread
+// has an apartment while the dialog runs, and none left behind afterwards.
 TEST_F(OptionsDialogTest, ScreenReaderHearsLinksAsLinksAndTheRowOfEachDelay) {
+  const std::wstring opens = folder.File(L"opens.count");
   RunDialog([&](COptionsDlg& options, HWND dialog) {
+    APTTYPE apartment = APTTYPE_MTA;
+    APTTYPEQUALIFIER qualifier = APTTYPEQUALIFIER_NONE;
+    EXPECT_EQ(S_OK, CoGetApartmentType(&apartment, &qualifier));
+    EXPECT_EQ(APTTYPE_MAINSTA, apartment) << "the first apartment of the process is its main one";
     for (CHyperLink* link : {&options.WebLink, &options.ScreenSaverLink}) {
       HWND control = GetDlgItem(dialog, link == &options.WebLink ? IDT_WEB_LINK : IDT_SCREENSAVER_LINK);
       const Heard heard = Hear(control);
       EXPECT_EQ(ItemText(dialog, GetDlgCtrlID(control)), heard.name);
       EXPECT_EQ(ROLE_SYSTEM_LINK, heard.role) << heard.name.c_str();
       EXPECT_EQ(L"\u00d6ffnen", heard.action) << heard.name.c_str();
-      link->SetTarget((standin::ProgramFolder() + L"open_probe.exe").c_str());  // nothing else opens
-      link->SetParameters(nullptr);
+      CountOpens(*link, opens);  // nothing else opens
       IAccessible* object = nullptr;
       AccessibleObjectFromWindow(control, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object));
       ASSERT_NE(nullptr, object);
@@ -544,9 +549,12 @@ TEST_F(OptionsDialogTest, ScreenReaderHearsLinksAsLinksAndTheRowOfEachDelay) {
         ShowWindow(control, SW_SHOWNA);
       }
       EXPECT_EQ(S_OK, object->accDoDefaultAction(self));
+      EXPECT_FALSE(link->Visited) << "opened inside the reader's call: " << heard.name.c_str();
+      host.PumpFor(1);
       EXPECT_TRUE(link->Visited) << heard.name.c_str();
       object->Release();
     }
+    EXPECT_EQ(2, OpensCounted(host, opens, 2)) << "each link once, the hidden one only once shown";
     const struct {
       int field, updown;
       const wchar_t* name;
@@ -563,6 +571,8 @@ TEST_F(OptionsDialogTest, ScreenReaderHearsLinksAsLinksAndTheRowOfEachDelay) {
     }
     Click(dialog, IDCANCEL);
   });
+  EXPECT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED)) << "the dialog's apartment ended with it";
+  CoUninitialize();
 }
 
 // Wine's own counters answer 0, so every GDI object, window and kernel handle of the

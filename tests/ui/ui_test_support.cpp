@@ -143,6 +143,18 @@ HWND OwnedPopup(HWND dialog) { return FindThreadWindow(dialog, nullptr); }
 
 HWND ThreadWindowTitled(const wchar_t* title) { return FindThreadWindow(nullptr, title); }
 
+void CountOpens(CHyperLink& link, const std::wstring& count_file) {
+  link.SetTarget((standin::ProgramFolder() + L"open_probe.exe").c_str());
+  link.SetParameters((L"\"" + count_file + L"\"").c_str());
+}
+
+int OpensCounted(standin::StandInHost& host, const std::wstring& count_file, int expected) {
+  auto counted = [&] { return static_cast<int>(testing_support::ReadFileBytes(count_file).size()); };
+  host.PumpUntil([&] { return counted() >= expected; }, 20000);
+  host.PumpFor(500);
+  return counted();
+}
+
 }  // namespace ui_testing
 
 void OptionsDialogTest::SetUp() {

@@ -66,6 +66,13 @@ HWND OwnedPopup(HWND dialog);
 // show the same dialog at the same time).
 HWND ThreadWindowTitled(const wchar_t* title);
 
+// Points the link at the test's probe program, which counts its starts in a file of the
+// fixture's folder (tests/ui/open_probe.cpp).
+void CountOpens(CHyperLink& link, const std::wstring& count_file);
+// How often the links opened: the starts counted once `expected` arrived, or 20 s passed,
+// and a further half second for any start too many.
+int OpensCounted(standin::StandInHost& host, const std::wstring& count_file, int expected);
+
 }  // namespace ui_testing
 
 class OptionsDialogTest : public HostTest {
