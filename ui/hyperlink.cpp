@@ -298,21 +298,60 @@ void CHyperLink::OnCaptureChanged(HWND control) {
 }
 
 LRESULT CHyperLink::OnPaint(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
-  // The static paints its text and background into the DC; the frame goes on top of what it
-  // has just painted, so every repaint shows it exactly while the link has the focus.
+  // The static paints its text and background into the DC, moved in by the frame's margin;
+  // the frame goes on top of what it has just painted, so every repaint shows it exactly
+  // while the link has the focus.
   PAINTSTRUCT paint;
   HDC dc = wParam ? reinterpret_cast<HDC>(wParam) : BeginPaint(control, &paint);
   const LPARAM parts = message == WM_PRINTCLIENT ? lParam : PRF_CLIENT;
+  RECT client;
+  GetClientRect(control, &client);
+  const int saved = SaveDC(dc);
+  IntersectClipRect(dc, client.left, client.top, client.right, client.bottom);
+  if (parts & PRF_CLIENT) {
+    // The strip the moved painting leaves, in what the parent gives the static to paint with.
+    const LRESULT brush = SendMessageW(GetParent(control), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                       reinterpret_cast<LPARAM>(control));
+    FillRect(dc, &client, brush ? reinterpret_cast<HBRUSH>(brush) : GetSysColorBrush(COLOR_BTNFACE));
+  }
+  const bool right = (GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK) == SS_RIGHT;
+  OffsetViewportOrgEx(dc, right ? -LinkFrameMargin : LinkFrameMargin, LinkFrameMargin, nullptr);
   const LRESULT result = CallWindowProcW(PrevWndProc, control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), parts);
+  RestoreDC(dc, saved);
   if ((parts & PRF_CLIENT) && GetFocus() == control) DrawLinkFocusRect(control, dc);
   if (!wParam) EndPaint(control, &paint);
   return message == WM_PRINTCLIENT ? result : 0;
 }
 
 void CHyperLink::DrawLinkFocusRect(HWND control, HDC dc) {
-  RECT frame;
-  GetClientRect(control, &frame);
-  DrawFocusRect(dc, &frame);
+  // Around the text as painted, one pixel clear of it: the text's own extent, where the
+  // static puts it.
+  RECT client;
+  GetClientRect(control, &client);
+  RECT text = client;
+  InflateRect(&text, -LinkFrameMargin, -LinkFrameMargin);
+  const LONG style = GetWindowLongW(control, GWL_STYLE);
+  int length = GetWindowTextLengthW(control);
+  wchar_t* buffer = new (std::nothrow) wchar_t[length + 1];
+  if (buffer) {
+    length = GetWindowTextW(control, buffer, length + 1);
+    HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT extent = text;
+    DrawTextW(dc, buffer, length, &extent,
+              DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | ((style & SS_NOPREFIX) ? DT_NOPREFIX : 0));
+    SelectObject(dc, font);
+    delete[] buffer;
+    const int width = extent.right - extent.left;
+    if ((style & SS_TYPEMASK) == SS_RIGHT) {
+      text.left = text.right - width;
+    } else {
+      text.right = text.left + width;
+    }
+    text.bottom = text.top + (extent.bottom - extent.top);
+  }
+  InflateRect(&text, LinkFrameMargin, LinkFrameMargin);
+  IntersectRect(&text, &text, &client);
+  DrawFocusRect(dc, &text);
 }
 
 LRESULT CHyperLink::OnGetDlgCode(HWND control, WPARAM wParam, LPARAM lParam) {

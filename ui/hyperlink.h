@@ -68,6 +68,10 @@ extern LONG LinkCount;
 extern HFONT UnderlineFont;
 extern HCURSOR HandCursor;
 
+// The room a link needs around its text on every side, in pixels, for its focus frame to
+// stand one pixel clear of the text: its text is painted this far in from the control's edges.
+constexpr int LinkFrameMargin = 2;
+
 // Posted to a link to open it (its accessible default action).
 constexpr UINT LinkOpenMessage = WM_APP + 1;
 

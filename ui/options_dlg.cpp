@@ -498,11 +498,17 @@ void COptionsDlg::LayOut(bool hint_shown) {
       const int wanted = link_need.cx > table_width ? link_need.cx : table_width;
       if (r.left + wanted < r.right) link_place.right = r.left + wanted;
       if (link_need.cy > link_place.bottom) link_place.bottom = link_need.cy;
+      // Room for the link's focus frame on every side; its text stays in line with the hint's.
+      InflateRect(&link_place, LinkFrameMargin, 0);
+      link_place.bottom += 2 * LinkFrameMargin;
       hint_text = need.cy;
       height += link_place.bottom;
     }
+    // Texts grow a whole line at a time; the link's frame takes only the room it needs.
     const int room = r.bottom - r.top;
-    if (height > room) grow[i] = (height - room + line - 1) / line * line;
+    const int frame_room = control == hint ? 2 * LinkFrameMargin : 0;
+    if (height - frame_room > room) grow[i] = (height - frame_room - room + line - 1) / line * line;
+    if (room + grow[i] < height) grow[i] = height - room;
   }
 
   const RECT* rects = Table.rects;
@@ -518,8 +524,10 @@ void COptionsDlg::LayOut(bool hint_shown) {
     r.bottom = r.top + hint_text;
     OffsetRect(&link_place, 0, r.bottom);
   }
+  HWND web_link = GetDlgItem(Window, IDT_WEB_LINK);
   for (int i = 0; i < count; ++i) {
-    const RECT& r = Table.controls[i] == link && hint_shown ? link_place : place[i];
+    RECT r = Table.controls[i] == link && hint_shown ? link_place : place[i];
+    if (Table.controls[i] == web_link) InflateRect(&r, LinkFrameMargin, LinkFrameMargin);
     moved = MoveControl(Window, Table.controls[i], r) || moved;
   }
   if (!moved) return;

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <map>
+
 #include "ui/resource.h"
 
 using namespace ui_testing;
@@ -199,6 +201,31 @@ RECT AroundLink(HWND dialog, HWND link) {
   return r;
 }
 
+// Pixels the focus frame changed next to (or on) a pixel of the text: the text is what
+// differs from the colour most of the unfocused picture has.
+int FrameTouchingText(const std::vector<COLORREF>& unfocused, const std::vector<COLORREF>& focused, int width) {
+  std::map<COLORREF, int> colours;
+  for (COLORREF c : unfocused) ++colours[c];
+  COLORREF paper = 0;
+  for (const auto& c : colours) {
+    if (c.second > colours[paper]) paper = c.first;
+  }
+  const int height = static_cast<int>(unfocused.size()) / width;
+  int touching = 0;
+  for (int i = 0; i < width * height; ++i) {
+    if (focused[i] == unfocused[i]) continue;
+    bool beside = false;
+    for (int dy = -1; dy <= 1; ++dy) {
+      for (int dx = -1; dx <= 1; ++dx) {
+        const int x = i % width + dx, y = i / width + dy;
+        beside = beside || (x >= 0 && x < width && y >= 0 && y < height && unfocused[y * width + x] != paper);
+      }
+    }
+    touching += beside;
+  }
+  return touching;
+}
+
 }  // namespace
 
 // As a keyboard user meets the links (with the screen saver hint shown): Tab reaches each
@@ -227,8 +254,10 @@ TEST_F(OptionsDialogTest, KeyboardReachesAndOpensEachLinkThatShowsItsFocusFrame)
       SetFocus(GetDlgItem(dialog, l.before));
       Press(dialog, VK_TAB);
       ASSERT_EQ(link, GetFocus()) << "Tab from " << l.before;
-      const int frame = Differences(unfocused, ShownPixels(dialog, around));
+      const std::vector<COLORREF> focused = ShownPixels(dialog, around);
+      const int frame = Differences(unfocused, focused);
       EXPECT_LT(0, frame) << "no focus frame on " << l.id;
+      EXPECT_EQ(0, FrameTouchingText(unfocused, focused, around.right - around.left)) << "on " << l.id;
       RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
       EXPECT_EQ(frame, Differences(unfocused, ShownPixels(dialog, around))) << "after a repaint, on " << l.id;
       Press(dialog, VK_TAB);
