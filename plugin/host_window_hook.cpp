@@ -143,12 +143,9 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       case WM_WTSSESSION_CHANGE:
         OnSessionChange(wParam, window);
         break;  // the host sees the notification too
-      case WM_COMMAND: {
+      case WM_COMMAND:
         OnHostCommand(window, wParam);
-        const LRESULT result = CallHostProcedure(window, message, wParam, lParam);
-        PostMarker(window);
-        return result;
-      }
+        break;
       case WM_USER:
         if (HostScreenSaverSelector != 0 && lParam == HostScreenSaverSelector) {
           OnScreenSaverMessage(window);

@@ -12,8 +12,8 @@ UINT_PTR ArmedTimer = 0;
 // Commands posted reach the host window in order, so a marker posted behind a reaction's
 // commands comes back through the hook only once the host has handled all of them. Until
 // then the host still answers as before them, and the state they lead to stands in. The
-// marker goes out once the host has taken the first message after them, or at the next
-// reaction, whichever comes first: a post takes a while, and the commands go first.
+// marker passes whatever else subclasses the host window, also where a command of ours does
+// not reach the hook (another subclass above it that handles the command itself).
 UINT CommandsHandledMessage = 0;
 // Counted from a different start in each load of the DLL, so that a marker an earlier load
 // left in the queue is not taken for one of this load's.
@@ -91,15 +91,18 @@ void StartOrResume(HWND host, int32_t state, int32_t action) {
   }
 }
 
-}  // namespace
-
+// Behind the commands of a reaction; still on their way, earlier ones get a new marker too,
+// which proves them should theirs be lost.
 void PostMarker(HWND host) {
+  if (CommandsOnTheirWay()) Unmarked = true;
   if (!Unmarked) return;
   Unmarked = false;
   if (CommandsHandledMessage == 0) CommandsHandledMessage = RegisterWindowMessageW(CommandsHandledMessageName);
   // Without a marker nothing counts as on its way, and the host's own answers are taken.
   if (CommandsHandledMessage != 0 && PostMessageW(host, CommandsHandledMessage, MarkersPosted + 1, 0)) ++MarkersPosted;
 }
+
+}  // namespace
 
 int32_t QueryPlayingState(HWND host) {
   const int32_t state =
@@ -125,8 +128,9 @@ void OnHostCommand(HWND host, WPARAM wParam) {
   switch (LOWORD(wParam)) {
     case host::CommandStopAfterCurrent:
       // The player toggles it while a track is loaded, playing or paused. Whatever the user
-      // does to it, the plug-in no longer takes it back.
-      if (TrackLoaded(QueryPlayingState(host))) Arm(host, owner == ArmedByNobody ? ArmedByUser : ArmedByNobody);
+      // does to it, the plug-in no longer takes it back. What it was is asked, not taken from
+      // the record, which a track ended and started where the plug-in could not see leaves stale.
+      if (TrackLoaded(QueryPlayingState(host))) Arm(host, StopAfterCurrentArmed(host) ? ArmedByNobody : ArmedByUser);
       break;
     case host::CommandPlay:
       // On a paused player play only resumes; otherwise it starts the track anew.
@@ -199,9 +203,6 @@ bool ArmReactionTimer(int32_t delay, int32_t action, HWND host) {
 }
 
 void ExecuteAction(int32_t delay, HWND host, int32_t action, bool stop_paused_stream) {
-  // Still on their way: a new marker proves the earlier one, should that one be lost.
-  if (CommandsOnTheirWay()) Unmarked = true;
-  PostMarker(host);
   if (ArmReactionTimer(delay, action, host)) return;
 
   const int32_t state = QueryPlayingState(host);
@@ -236,6 +237,7 @@ void ExecuteAction(int32_t delay, HWND host, int32_t action, bool stop_paused_st
     default:  // DoNothing, and any code the settings never hold
       break;
   }
+  PostMarker(host);
 }
 
 void ApplyRule(const EventReaction& rule, HWND host) {

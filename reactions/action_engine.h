@@ -25,9 +25,7 @@ void OnDelayTimer(HWND host);
 // lead to, otherwise the host's answer to query 104.
 int32_t QueryPlayingState(HWND host);
 // The marker the engine posts behind a reaction's commands: the host window's subclass takes
-// it and hands it to OnCommandsHandled, since the host has handled all of them by then. The
-// subclass calls PostMarker once the host's procedure has returned from a command.
-void PostMarker(HWND host);
+// it and hands it to OnCommandsHandled, since the host has handled all of them by then.
 bool IsCommandsHandledMessage(UINT message);
 void OnCommandsHandled(WPARAM marker);
 // A command about to reach the host's own procedure: the user's, unless commands of ours are

@@ -121,9 +121,10 @@ COLORREF ReadableLinkColor(COLORREF fixed, COLORREF behind) {
 void LinkName(HWND control, wchar_t* text, int size) { GetWindowTextW(control, text, size); }
 bool OpenLink(HWND control) {
   CHyperLink* link = LinkOf(control);
-  // A link left out (the hint's, while the hint is not shown) takes no click either.
+  // A link left out (the hint's, while the hint is not shown), or in a dialog disabled under
+  // a message box of its own, takes no click either.
   const bool shown = (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
-  if (!link || !shown || !IsWindowEnabled(control)) return false;
+  if (!link || !shown || !IsWindowEnabled(control) || !IsWindowEnabled(GetAncestor(control, GA_ROOT))) return false;
   // The call comes from the screen reader, often from another process: the shell is not
   // asked from inside it, but on the link's next turn of the message loop.
   return PostMessageW(control, LinkOpenMessage, 0, 0) != FALSE;

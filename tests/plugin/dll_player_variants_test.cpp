@@ -150,6 +150,15 @@ TEST_F(PlayerVariantTest, StopAfterTheTrackIsArmedOnceAndOnlyItsOwnIsTakenBack) 
     host.PumpFor(1100);
     EXPECT_EQ(Commands{}, host.Commands()) << "the user took it back already";
     EXPECT_FALSE(host.StopAfterCurrentArmed());
+    // The user's arming stops its track, which is started again and ends, unseen: what the
+    // user arms for the next track is theirs too.
+    UserCommand(StopAfter);
+    host.EndOfTrack();
+    host.SetPlayState(proto::Playing);
+    host.EndOfTrack();
+    UserCommand(StopAfter);
+    EXPECT_EQ(Commands{}, Session({WTS_SESSION_LOCK})) << "armed again, by the user";
+    EXPECT_TRUE(host.StopAfterCurrentArmed());
     Stop();
   }
 }
@@ -201,7 +210,8 @@ TEST_F(PlayerVariantTest, PlayerWithoutThePathQueriesRunsOnTheDefaults) {
 
 // The host's own procedure takes 1.5 s for the lock (a slow machine right after resume), and
 // the disconnect queued behind it finds the pause still on its way: a second pause would
-// un-pause. Once the host has handled it, the host's own state counts again, also after quit.
+// un-pause. Once the host has handled it, the host's own state counts again, also after quit
+// and where another subclass above ours handles the command itself.
 TEST_F(PlayerVariantTest, ACommandCountsUntilTheHostHasHandledIt) {
   Start("lock_action=1\r\nlogin_action=1\r\nunlock_action=8\r\n");
   host.SetMessageHandler([slow = true](UINT message, WPARAM code, LPARAM, LRESULT*) mutable {
@@ -228,5 +238,24 @@ TEST_F(PlayerVariantTest, ACommandCountsUntilTheHostHasHandledIt) {
   UserCommand(Play);
   ASSERT_EQ(0, plugin.Init(host.Window()));
   EXPECT_EQ(Commands{Pause}, Session({WTS_SESSION_LOCK}));
+
+  // Another subclass above ours carries pause out itself, so none passes ours: the marker
+  // comes back all the same, and the next lock reads the host's real state.
+  static WNDPROC below = nullptr;
+  struct Above {
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+      const bool pause = message == WM_COMMAND && LOWORD(wParam) == proto::Pause;
+      auto own = reinterpret_cast<WNDPROC>(GetClassLongPtrW(window, GCLP_WNDPROC));
+      return CallWindowProcW(pause ? own : below, window, message, wParam, lParam);
+    }
+  };
+  below = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(host.Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Above::Proc)));
+  UserCommand(Play);
+  EXPECT_EQ(Commands{Pause}, Session({WTS_SESSION_LOCK}));
+  UserCommand(Pause);
+  ASSERT_EQ(proto::Playing, host.PlayState());
+  EXPECT_EQ(Commands{Pause}, Session({WTS_SESSION_LOCK})) << "the pause before is long handled";
+  SetWindowLongPtrW(host.Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(below));
   Stop();
 }

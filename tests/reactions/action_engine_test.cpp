@@ -36,7 +36,6 @@ class EngineTest : public HostTest {
     host.SetMessageHandler([this](UINT message, WPARAM id, LPARAM, LRESULT* result) {
       if (message == WM_COMMAND) {
         OnHostCommand(host.Window(), id);
-        PostMarker(host.Window());  // queued, so it still comes back after the command
       }
       if (IsCommandsHandledMessage(message) && !drop_markers) {
         OnCommandsHandled(id);

@@ -55,7 +55,6 @@ class WatchTest : public HostTest {
       *result = 0;
       if (message == WM_COMMAND) {
         OnHostCommand(host.Window(), wParam);
-        PostMarker(host.Window());
       }
       if (IsCommandsHandledMessage(message)) {
         OnCommandsHandled(wParam);

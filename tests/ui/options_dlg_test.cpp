@@ -545,9 +545,13 @@ TEST_F(OptionsDialogTest, ScreenReaderHearsLinksAsLinksAndTheRowOfEachDelay) {
       self.lVal = CHILDID_SELF;
       if (!(GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE)) {  // the hint's link, left out: no click either
         EXPECT_EQ(DISP_E_MEMBERNOTFOUND, object->accDoDefaultAction(self));
-        EXPECT_FALSE(link->Visited);
         ShowWindow(control, SW_SHOWNA);
       }
+      EnableWindow(dialog, FALSE);  // as under its own message box
+      EXPECT_EQ(DISP_E_MEMBERNOTFOUND, object->accDoDefaultAction(self));
+      EnableWindow(dialog, TRUE);
+      host.PumpFor(1);
+      EXPECT_FALSE(link->Visited);
       EXPECT_EQ(S_OK, object->accDoDefaultAction(self));
       EXPECT_FALSE(link->Visited) << "opened inside the reader's call: " << heard.name.c_str();
       host.PumpFor(1);
