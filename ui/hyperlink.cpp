@@ -309,15 +309,21 @@ LRESULT CHyperLink::OnPaint(HWND control, UINT message, WPARAM wParam, LPARAM lP
   GetClientRect(control, &client);
   const int saved = SaveDC(dc);
   IntersectClipRect(dc, client.left, client.top, client.right, client.bottom);
+  bool underlined = false;
   if (parts & PRF_CLIENT) {
     // The strip the moved painting leaves, in what the parent gives the static to paint with.
     const LRESULT brush = SendMessageW(GetParent(control), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                                        reinterpret_cast<LPARAM>(control));
     FillRect(dc, &client, brush ? reinterpret_cast<HBRUSH>(brush) : GetSysColorBrush(COLOR_BTNFACE));
+    // A link in the colour of plain text (a dark scheme with a dark link colour) would look
+    // like plain text: it is underlined then, hovered or not.
+    underlined = !Hovering && UnderlineFont && GetTextColor(dc) == GetSysColor(COLOR_WINDOWTEXT);
+    if (underlined) SetControlFont(control, UnderlineFont);
   }
   const bool right = (GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK) == SS_RIGHT;
   OffsetViewportOrgEx(dc, right ? -LinkFrameMargin : LinkFrameMargin, LinkFrameMargin, nullptr);
   const LRESULT result = CallWindowProcW(PrevWndProc, control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), parts);
+  if (underlined) SetControlFont(control, NormalFont);
   RestoreDC(dc, saved);
   if ((parts & PRF_CLIENT) && GetFocus() == control) DrawLinkFocusRect(control, dc);
   if (!wParam) EndPaint(control, &paint);

@@ -79,6 +79,25 @@ std::pair<DWORD, DWORD> PaperAndInk(HWND control) {
   return {paper.first, ink.first};
 }
 
+// Whether a row of the control's ink runs unbroken under all its text: an underline.
+bool Underlined(HWND control) {
+  RECT r = {};
+  GetClientRect(control, &r);
+  const std::vector<DWORD> pixels = PaintedPixels(control, r.right, r.bottom);
+  const DWORD paper = PaperAndInk(control).first;
+  int left = r.right, right = -1, longest = 0;
+  for (int y = 0; y < r.bottom; ++y) {
+    int run = 0;
+    for (int x = 0; x < r.right; ++x) {
+      const bool ink = pixels[y * r.right + x] != paper;
+      run = ink ? run + 1 : 0;
+      longest = run > longest ? run : longest;
+      if (ink) left = x < left ? x : left, right = x > right ? x : right;
+    }
+  }
+  return right >= left && longest >= right - left + 1;
+}
+
 }  // namespace
 
 TEST_F(OptionsDialogTest, LinksAndHeaderTakeTheHighContrastScheme) {
@@ -115,7 +134,7 @@ TEST_F(OptionsDialogTest, LinksAndHeaderTakeTheHighContrastScheme) {
 
 // Dark colours without the high-contrast mode: a link keeps its fixed blue only where it
 // reaches 4.5:1 against what is painted behind it (the white header), else it takes the
-// scheme's link colour, or where that is too dark as well, the window text's.
+// scheme's link colour, or where that is too dark as well, the window text's, underlined.
 TEST_F(OptionsDialogTest, LinksStayReadableInADarkSchemeWithoutHighContrast) {
   const struct {
     COLORREF link;
@@ -131,6 +150,8 @@ TEST_F(OptionsDialogTest, LinksStayReadableInADarkSchemeWithoutHighContrast) {
         EXPECT_EQ(Pixel(GetSysColor(COLOR_BTNFACE)), painted.first);
         EXPECT_EQ(Pixel(GetSysColor(scheme.ink)), painted.second) << std::hex << scheme.link;
         EXPECT_GE(Contrast(painted.first, painted.second), 4.5) << std::hex << scheme.link;
+        EXPECT_EQ(scheme.ink == COLOR_WINDOWTEXT, Underlined(GetDlgItem(dialog, IDT_SCREENSAVER_LINK)))
+            << "in plain text's colour, and only then, a link is underlined: " << std::hex << scheme.link;
       }
       EXPECT_EQ(DWORD{0x0000FF}, PaperAndInk(GetDlgItem(dialog, IDT_WEB_LINK)).second) << "blue on white";
       Click(dialog, IDCANCEL);
