@@ -4,8 +4,6 @@
 
 #include <commctrl.h>
 
-#include <map>
-
 #include "ui/resource.h"
 
 using namespace ui_testing;
@@ -202,26 +200,18 @@ RECT AroundLink(HWND dialog, HWND link) {
 }
 
 // Pixels the focus frame changed next to (or on) a pixel of the text: the text is what
-// differs from the colour most of the unfocused picture has.
+// differs from the paper, the colour at the picture's corner (outside the link).
 int FrameTouchingText(const std::vector<COLORREF>& unfocused, const std::vector<COLORREF>& focused, int width) {
-  std::map<COLORREF, int> colours;
-  for (COLORREF c : unfocused) ++colours[c];
-  COLORREF paper = 0;
-  for (const auto& c : colours) {
-    if (c.second > colours[paper]) paper = c.first;
-  }
   const int height = static_cast<int>(unfocused.size()) / width;
   int touching = 0;
   for (int i = 0; i < width * height; ++i) {
-    if (focused[i] == unfocused[i]) continue;
-    bool beside = false;
-    for (int dy = -1; dy <= 1; ++dy) {
-      for (int dx = -1; dx <= 1; ++dx) {
-        const int x = i % width + dx, y = i / width + dy;
-        beside = beside || (x >= 0 && x < width && y >= 0 && y < height && unfocused[y * width + x] != paper);
+    for (int d = 0; d < 9 && focused[i] != unfocused[i]; ++d) {
+      const int x = i % width + d % 3 - 1, y = i / width + d / 3 - 1;
+      if (x >= 0 && x < width && y >= 0 && y < height && unfocused[y * width + x] != unfocused[0]) {
+        ++touching;
+        break;
       }
     }
-    touching += beside;
   }
   return touching;
 }

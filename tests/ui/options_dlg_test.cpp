@@ -490,12 +490,12 @@ TEST_F(OptionsDialogTest, HeaderBandIsWhiteWithABoldTitleAndTwoLinks) {
 
 namespace {
 
-// What a screen reader hears of a control, through oleacc as it asks.
+// What a screen reader hears of a control, through oleacc as it asks; `kept` keeps the object.
 struct Heard {
   std::wstring name, action, value;
   LONG role = 0;
 };
-Heard Hear(HWND control) {
+Heard Hear(HWND control, IAccessible** kept = nullptr) {
   IAccessible* object = nullptr;
   Heard heard;
   if (FAILED(AccessibleObjectFromWindow(control, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object)))) {
@@ -513,7 +513,8 @@ Heard Hear(HWND control) {
     SysFreeString(text);
   }
   if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4) heard.role = role.lVal;
-  object->Release();
+  if (kept) *kept = object;
+  else object->Release();
   return heard;
 }
 
@@ -532,14 +533,13 @@ TEST_F(OptionsDialogTest, ScreenReaderHearsLinksAsLinksAndTheRowOfEachDelay) {
     EXPECT_EQ(APTTYPE_MAINSTA, apartment) << "the first apartment of the process is its main one";
     for (CHyperLink* link : {&options.WebLink, &options.ScreenSaverLink}) {
       HWND control = GetDlgItem(dialog, link == &options.WebLink ? IDT_WEB_LINK : IDT_SCREENSAVER_LINK);
-      const Heard heard = Hear(control);
+      IAccessible* object = nullptr;
+      const Heard heard = Hear(control, &object);
+      ASSERT_NE(nullptr, object);
       EXPECT_EQ(ItemText(dialog, GetDlgCtrlID(control)), heard.name);
       EXPECT_EQ(ROLE_SYSTEM_LINK, heard.role) << heard.name.c_str();
       EXPECT_EQ(L"\u00d6ffnen", heard.action) << heard.name.c_str();
       CountOpens(*link, opens);  // nothing else opens
-      IAccessible* object = nullptr;
-      AccessibleObjectFromWindow(control, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object));
-      ASSERT_NE(nullptr, object);
       VARIANT self = {};
       self.vt = VT_I4;
       self.lVal = CHILDID_SELF;
