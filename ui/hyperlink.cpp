@@ -12,12 +12,12 @@ ATOM LinkPropertyAtom = 0;
 LONG LinkCount = 0;
 HFONT UnderlineFont = nullptr;
 HCURSOR HandCursor = nullptr;
-HighContrastQueryFunction HighContrastQuery = SystemParametersInfoW;
+SystemParameterQueryFunction SystemParameterQuery = SystemParametersInfoW;
 
 bool HighContrastOn() {
   HIGHCONTRASTW mode = {};
   mode.cbSize = sizeof(mode);
-  return HighContrastQuery(SPI_GETHIGHCONTRAST, sizeof(mode), &mode, 0) && (mode.dwFlags & HCF_HIGHCONTRASTON);
+  return SystemParameterQuery(SPI_GETHIGHCONTRAST, sizeof(mode), &mode, 0) && (mode.dwFlags & HCF_HIGHCONTRASTON);
 }
 
 namespace {
@@ -298,67 +298,62 @@ void CHyperLink::OnCaptureChanged(HWND control) {
   InvalidateRect(control, nullptr, FALSE);
 }
 
-LRESULT CHyperLink::OnPaint(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
-  // The static paints its text and background into the DC, moved in by the frame's margin;
-  // the frame goes on top of what it has just painted, so every repaint shows it exactly
-  // while the link has the focus.
-  PAINTSTRUCT paint;
-  HDC dc = wParam ? reinterpret_cast<HDC>(wParam) : BeginPaint(control, &paint);
-  const LPARAM parts = message == WM_PRINTCLIENT ? lParam : PRF_CLIENT;
-  RECT client;
-  GetClientRect(control, &client);
-  const int saved = SaveDC(dc);
-  IntersectClipRect(dc, client.left, client.top, client.right, client.bottom);
-  bool underlined = false;
-  if (parts & PRF_CLIENT) {
-    // The strip the moved painting leaves, in what the parent gives the static to paint with.
-    const LRESULT brush = SendMessageW(GetParent(control), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                       reinterpret_cast<LPARAM>(control));
-    FillRect(dc, &client, brush ? reinterpret_cast<HBRUSH>(brush) : GetSysColorBrush(COLOR_BTNFACE));
-    // A link in the colour of plain text (a dark scheme with a dark link colour) would look
-    // like plain text: it is underlined then, hovered or not.
-    underlined = !Hovering && UnderlineFont && GetTextColor(dc) == GetSysColor(COLOR_WINDOWTEXT);
-    if (underlined) SetControlFont(control, UnderlineFont);
-  }
-  const bool right = (GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK) == SS_RIGHT;
-  OffsetViewportOrgEx(dc, right ? -LinkFrameMargin : LinkFrameMargin, LinkFrameMargin, nullptr);
-  const LRESULT result = CallWindowProcW(PrevWndProc, control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), parts);
-  if (underlined) SetControlFont(control, NormalFont);
-  RestoreDC(dc, saved);
-  if ((parts & PRF_CLIENT) && GetFocus() == control) DrawLinkFocusRect(control, dc);
-  if (!wParam) EndPaint(control, &paint);
-  return message == WM_PRINTCLIENT ? result : 0;
+int LinkFrameMargin() {
+  UINT width = 1, height = 1;
+  if (!SystemParameterQuery(SPI_GETFOCUSBORDERWIDTH, 0, &width, 0)) width = 1;
+  if (!SystemParameterQuery(SPI_GETFOCUSBORDERHEIGHT, 0, &height, 0)) height = 1;
+  return static_cast<int>(width > height ? width : height) + 1;
 }
 
-void CHyperLink::DrawLinkFocusRect(HWND control, HDC dc) {
-  // Around the text as painted, one pixel clear of it: the text's own extent, where the
-  // static puts it.
+LRESULT CHyperLink::OnPaint(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+  PAINTSTRUCT paint;
+  HDC dc = wParam ? reinterpret_cast<HDC>(wParam) : BeginPaint(control, &paint);
+  if (message != WM_PRINTCLIENT || (lParam & PRF_CLIENT)) PaintLink(control, dc);
+  if (!wParam) EndPaint(control, &paint);
+  return 0;
+}
+
+// The link paints itself as its static would, in what the parent gives it, but with its text
+// the frame's room in from every edge; the frame goes around the text exactly while the link
+// has the focus, so every repaint shows it.
+void CHyperLink::PaintLink(HWND control, HDC dc) {
   RECT client;
   GetClientRect(control, &client);
-  RECT text = client;
-  InflateRect(&text, -LinkFrameMargin, -LinkFrameMargin);
-  const LONG style = GetWindowLongW(control, GWL_STYLE);
+  const LRESULT brush = SendMessageW(GetParent(control), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                     reinterpret_cast<LPARAM>(control));
+  FillRect(dc, &client, brush ? reinterpret_cast<HBRUSH>(brush) : GetSysColorBrush(COLOR_BTNFACE));
   int length = GetWindowTextLengthW(control);
-  wchar_t* buffer = new (std::nothrow) wchar_t[length + 1];
-  if (buffer) {
-    length = GetWindowTextW(control, buffer, length + 1);
-    HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-    RECT extent = text;
-    DrawTextW(dc, buffer, length, &extent,
-              DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | ((style & SS_NOPREFIX) ? DT_NOPREFIX : 0));
-    SelectObject(dc, font);
-    delete[] buffer;
-    const int width = extent.right - extent.left;
-    if ((style & SS_TYPEMASK) == SS_RIGHT) {
-      text.left = text.right - width;
-    } else {
-      text.right = text.left + width;
-    }
-    text.bottom = text.top + (extent.bottom - extent.top);
+  wchar_t* text = new (std::nothrow) wchar_t[length + 1];
+  if (!text) return;
+  length = GetWindowTextW(control, text, length + 1);
+  // A link in the colour of plain text (a dark scheme with a dark link colour) would look like
+  // plain text: it is underlined then, hovered or not.
+  const bool plain = GetTextColor(dc) == GetSysColor(COLOR_WINDOWTEXT);
+  const HFONT font = plain && UnderlineFont ? UnderlineFont : reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+  const HGDIOBJ previous_font = SelectObject(dc, font);
+  const int previous_mode = SetBkMode(dc, TRANSPARENT);
+  if (!IsWindowEnabled(control)) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+  const LONG style = GetWindowLongW(control, GWL_STYLE);
+  const UINT format = DT_WORDBREAK | DT_EXPANDTABS | ((style & SS_NOPREFIX) ? DT_NOPREFIX : 0) |
+                      ((style & SS_TYPEMASK) == SS_RIGHT ? DT_RIGHT : (style & SS_TYPEMASK) == SS_CENTER ? DT_CENTER : 0);
+  const int margin = LinkFrameMargin();
+  RECT inner = client;
+  InflateRect(&inner, -margin, -margin);
+  DrawTextW(dc, text, length, &inner, format);
+  if (GetFocus() == control) {
+    RECT frame = inner;
+    DrawTextW(dc, text, length, &frame, format | DT_CALCRECT);
+    const int width = frame.right - frame.left;
+    frame.left = format & DT_RIGHT ? inner.right - width
+                                   : format & DT_CENTER ? inner.left + (inner.right - inner.left - width) / 2 : inner.left;
+    frame.right = frame.left + width;
+    InflateRect(&frame, margin, margin);
+    IntersectRect(&frame, &frame, &client);
+    DrawFocusRect(dc, &frame);
   }
-  InflateRect(&text, LinkFrameMargin, LinkFrameMargin);
-  IntersectRect(&text, &text, &client);
-  DrawFocusRect(dc, &text);
+  SetBkMode(dc, previous_mode);
+  SelectObject(dc, previous_font);
+  delete[] text;
 }
 
 LRESULT CHyperLink::OnGetDlgCode(HWND control, WPARAM wParam, LPARAM lParam) {

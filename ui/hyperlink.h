@@ -36,8 +36,6 @@ class CHyperLink {
 
   static LRESULT CALLBACK LinkWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK LinkParentWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  // The focus frame, drawn into the DC in which the focused link has just painted itself.
-  static void DrawLinkFocusRect(HWND control, HDC dc);
 
   wchar_t* Target;
   wchar_t* Parameters;
@@ -53,6 +51,7 @@ class CHyperLink {
  private:
   LRESULT OnDestroy(HWND control, WPARAM wParam, LPARAM lParam);
   LRESULT OnPaint(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+  void PaintLink(HWND control, HDC dc);
   LRESULT OnGetDlgCode(HWND control, WPARAM wParam, LPARAM lParam);
   void OnMouseMove(HWND control, LPARAM lParam);
   void OnCaptureChanged(HWND control);
@@ -68,9 +67,10 @@ extern LONG LinkCount;
 extern HFONT UnderlineFont;
 extern HCURSOR HandCursor;
 
-// The room a link needs around its text on every side, in pixels, for its focus frame to
-// stand one pixel clear of the text: its text is painted this far in from the control's edges.
-constexpr int LinkFrameMargin = 2;
+// The room a link needs around its text on every side, in pixels: the focus frame as thick as
+// Windows draws it (a setting of its own, for people who see it badly) and one pixel clear of
+// the text. The link paints its text this far in from its control's edges.
+int LinkFrameMargin();
 
 // Posted to a link to open it (its accessible default action).
 constexpr UINT LinkOpenMessage = WM_APP + 1;
@@ -81,6 +81,7 @@ constexpr COLORREF LinkVisitedColor = 0x00800080;
 // Whether Windows' high-contrast mode is on, asked at every paint: links then take the
 // scheme's link colour (COLOR_HOTLIGHT) and the dialog's header the scheme's window colours.
 bool HighContrastOn();
-// Seam for the tests: the call that answers SPI_GETHIGHCONTRAST (Wine cannot switch it on).
-using HighContrastQueryFunction = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT);
-extern HighContrastQueryFunction HighContrastQuery;
+// Seam for the tests: the call that answers SPI_GETHIGHCONTRAST and the focus frame's
+// thickness (Wine can change neither).
+using SystemParameterQueryFunction = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT);
+extern SystemParameterQueryFunction SystemParameterQuery;

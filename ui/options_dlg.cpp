@@ -461,6 +461,7 @@ void COptionsDlg::LayOut(bool hint_shown) {
   RECT place[MaxControls];
   int grow[MaxControls] = {};
   bool frame[MaxControls] = {};
+  const int margin = LinkFrameMargin();  // around each link's text, for its focus frame
   RECT link_place = {};  // the link's width and height, placed once the hint's top is known
   int hint_text = 0;
   for (int i = 0; i < count; ++i) {
@@ -499,14 +500,14 @@ void COptionsDlg::LayOut(bool hint_shown) {
       if (r.left + wanted < r.right) link_place.right = r.left + wanted;
       if (link_need.cy > link_place.bottom) link_place.bottom = link_need.cy;
       // Room for the link's focus frame on every side; its text stays in line with the hint's.
-      InflateRect(&link_place, LinkFrameMargin, 0);
-      link_place.bottom += 2 * LinkFrameMargin;
+      InflateRect(&link_place, margin, 0);
+      link_place.bottom += 2 * margin;
       hint_text = need.cy;
       height += link_place.bottom;
     }
     // Texts grow a whole line at a time; the link's frame takes only the room it needs.
     const int room = r.bottom - r.top;
-    const int frame_room = control == hint ? 2 * LinkFrameMargin : 0;
+    const int frame_room = control == hint ? 2 * margin : 0;
     if (height - frame_room > room) grow[i] = (height - frame_room - room + line - 1) / line * line;
     if (room + grow[i] < height) grow[i] = height - room;
   }
@@ -527,7 +528,7 @@ void COptionsDlg::LayOut(bool hint_shown) {
   HWND web_link = GetDlgItem(Window, IDT_WEB_LINK);
   for (int i = 0; i < count; ++i) {
     RECT r = Table.controls[i] == link && hint_shown ? link_place : place[i];
-    if (Table.controls[i] == web_link) InflateRect(&r, LinkFrameMargin, LinkFrameMargin);
+    if (Table.controls[i] == web_link) InflateRect(&r, margin, margin);
     moved = MoveControl(Window, Table.controls[i], r) || moved;
   }
   if (!moved) return;
@@ -642,6 +643,10 @@ INT_PTR COptionsDlg::OnCtlColorStatic(HDC dc, HWND control) {
 // High contrast switched on or off, or the colours changed: the common controls hear of it
 // only from their parent, and every text is painted again in the colours that now apply.
 void COptionsDlg::OnSystemChange(UINT message, WPARAM wParam, LPARAM lParam) {
+  // A thicker or thinner focus frame needs another room around the links.
+  if (message == WM_SETTINGCHANGE && (wParam == SPI_SETFOCUSBORDERWIDTH || wParam == SPI_SETFOCUSBORDERHEIGHT)) {
+    LayOut((GetWindowLongW(GetDlgItem(Window, IDT_SCREENSAVER_HINT), GWL_STYLE) & WS_VISIBLE) != 0);
+  }
   // Other settings (a work area, the environment, a policy) leave the colours as they are.
   if (message == WM_SETTINGCHANGE && wParam != SPI_SETHIGHCONTRAST) return;
   for (HWND control = GetWindow(Window, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {

@@ -20,11 +20,20 @@ BOOL WINAPI HighContrastIsOn(UINT action, UINT size, PVOID data, UINT flags) {
   return TRUE;
 }
 
+// A focus frame three pixels thick, as Ease of Access can set it.
+BOOL WINAPI ThickFocusFrame(UINT action, UINT size, PVOID data, UINT flags) {
+  if (action != SPI_GETFOCUSBORDERWIDTH && action != SPI_GETFOCUSBORDERHEIGHT) {
+    return SystemParametersInfoW(action, size, data, flags);
+  }
+  *static_cast<UINT*>(data) = 3;
+  return TRUE;
+}
+
 // The colours of Windows' "High Contrast Black" scheme, with the mode switched on, or a
 // black scheme of the same colours but another link colour, with the mode off.
 class BlackHighContrast {
  public:
-  BlackHighContrast() : BlackHighContrast(RGB(255, 255, 0)) { HighContrastQuery = HighContrastIsOn; }
+  BlackHighContrast() : BlackHighContrast(RGB(255, 255, 0)) { SystemParameterQuery = HighContrastIsOn; }
   explicit BlackHighContrast(COLORREF link) {
     for (int i = 0; i < 6; ++i) saved_[i] = GetSysColor(Elements[i]);
     const COLORREF black[] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(0, 0, 0), RGB(255, 255, 255),
@@ -32,7 +41,7 @@ class BlackHighContrast {
     SetSysColors(6, Elements, black);
   }
   ~BlackHighContrast() {
-    HighContrastQuery = SystemParametersInfoW;
+    SystemParameterQuery = SystemParametersInfoW;
     SetSysColors(6, Elements, saved_);
   }
 
@@ -172,17 +181,17 @@ int FocusFrameDots(HWND link, COLORREF around) {
 
 // Switched on while the dialog is open, as Windows announces it: the dialog is painted again
 // in the scheme's colours at once, and a focused link keeps its focus frame, which leaves no
-// trace once the focus moves on.
+// trace once the focus moves on. A thicker focus frame gets its room around the links at once.
 TEST_F(OptionsDialogTest, SwitchingHighContrastRepaintsTheOpenDialogAndKeepsTheLinksFocus) {
   BlackHighContrast scheme;
-  HighContrastQuery = SystemParametersInfoW;  // the usual colours at first
+  SystemParameterQuery = SystemParametersInfoW;  // the usual colours at first
   RunDialog([](COptionsDlg&, HWND dialog) {
     DrawWhole(dialog);
     HWND link = GetDlgItem(dialog, IDT_WEB_LINK);
     SetFocus(link);
     UpdateWindow(link);
     EXPECT_LT(0, FocusFrameDots(link, RGB(255, 255, 255)));
-    HighContrastQuery = HighContrastIsOn;
+    SystemParameterQuery = HighContrastIsOn;
     SendMessageW(dialog, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
     const COLORREF window = GetSysColor(COLOR_WINDOW);
     HDC dc = GetDC(dialog);
@@ -192,6 +201,15 @@ TEST_F(OptionsDialogTest, SwitchingHighContrastRepaintsTheOpenDialogAndKeepsTheL
     SetFocus(GetDlgItem(dialog, IDOK));
     UpdateWindow(link);
     EXPECT_EQ(0, FocusFrameDots(link, window)) << "a focus frame stayed behind";
+
+    RECT thin = {}, thick = {};
+    GetClientRect(link, &thin);
+    SystemParameterQuery = ThickFocusFrame;
+    SendMessageW(dialog, WM_SETTINGCHANGE, SPI_SETFOCUSBORDERWIDTH, 0);
+    GetClientRect(link, &thick);
+    SystemParameterQuery = SystemParametersInfoW;
+    EXPECT_EQ(thin.right + 4, thick.right) << "two pixels more on either side";
+    EXPECT_EQ(thin.bottom + 4, thick.bottom);
     Click(dialog, IDCANCEL);
   });
 }

@@ -188,7 +188,7 @@ void ExpectLinkOnALineOfItsOwn(HWND dialog) {
     if (pixels[i] != pixels.back()) last_row = i / width;
   }
   EXPECT_LT(h.top + last_row, link.top) << "the hint's text reaches the link's line at " << Dpi(dialog) << " DPI";
-  EXPECT_EQ(h.left, link.left + LinkFrameMargin) << "the link's text in line with the hint's";
+  EXPECT_EQ(h.left, link.left + LinkFrameMargin()) << "the link's text in line with the hint's";
 }
 
 // The template's own layout, except that what lies below the hint's top moves down by a
@@ -202,7 +202,7 @@ void ExpectTemplateLayout(HWND dialog, const std::vector<RECT>& table, int line)
     for (HWND c = GetWindow(dialog, GW_CHILD); c && GetDlgCtrlID(c) != IDOK; c = GetWindow(c, GW_HWNDNEXT)) ++ok;
     const int down = ControlRect(dialog, GetDlgItem(dialog, IDOK)).top - table[ok].top;
     EXPECT_LE(line, down);
-    EXPECT_GE(line + 2 * LinkFrameMargin, down);
+    EXPECT_GE(line + 2 * LinkFrameMargin(), down);
     line = down;
   }
   size_t i = 0;
@@ -212,7 +212,7 @@ void ExpectTemplateLayout(HWND dialog, const std::vector<RECT>& table, int line)
     RECT want = table[i];
     if (want.top > hint.top) OffsetRect(&want, 0, line);
     if (id == IDG_OPTIONS) want.bottom += line;
-    if (id == IDT_WEB_LINK) InflateRect(&want, LinkFrameMargin, LinkFrameMargin);
+    if (id == IDT_WEB_LINK) InflateRect(&want, LinkFrameMargin(), LinkFrameMargin());
     const RECT now = ControlRect(dialog, c);
     EXPECT_TRUE(EqualRect(&want, &now)) << id << " at " << now.left << "," << now.top << " instead of " << want.left
                                         << "," << want.top;
