@@ -17,16 +17,13 @@ INT_PTR CALLBACK CBaseDlg::StaticDialogProc(HWND window, UINT message, WPARAM wP
 }
 
 int RunOptionsDialog(HINSTANCE instance, HWND owner, CBaseDlg* dialog) {
-  // Screen readers get some controls' objects through COM (ui/accessible.cpp), which needs
-  // an apartment on this thread for as long as the controls live. One the thread is in
-  // already stays as it is, also the process's multithreaded one that a thread of the host
-  // may have made; ours ends with the dialog, after the last control.
-  APTTYPE type;
-  APTTYPEQUALIFIER qualifier;
-  const bool ours = FAILED(CoGetApartmentType(&type, &qualifier)) &&
-                    SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  // Screen readers get some controls' objects through COM (ui/accessible.cpp), and the links
+  // open through the shell, both of which want a single-threaded apartment on this thread for
+  // as long as the controls live. One the host made stays as it is; ours ends with the
+  // dialog, after the last control.
+  const HRESULT apartment = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   const INT_PTR result = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_OPTIONS), owner, CBaseDlg::StaticDialogProc,
                                          reinterpret_cast<LPARAM>(dialog));
-  if (ours) CoUninitialize();
+  if (SUCCEEDED(apartment)) CoUninitialize();
   return static_cast<int>(result);
 }

@@ -140,6 +140,7 @@ CHyperLink::CHyperLink()
       Hovering(false),
       Visited(false),
       NormalFont(nullptr),
+      FrameMargin(0),
       PrevWndProc(nullptr),
       Accessible(nullptr) {}
 
@@ -176,6 +177,7 @@ bool CHyperLink::Attach(HWND control, const wchar_t* target) {
   // Static controls see the mouse only with SS_NOTIFY.
   SetWindowLongPtrW(control, GWL_STYLE, GetWindowLongPtrW(control, GWL_STYLE) | SS_NOTIFY);
   NormalFont = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+  FrameMargin = LinkFrameMargin();
 
   // The first link makes the shared font and cursor; the last one's WM_DESTROY frees them.
   if (LinkCount++ == 0) {
@@ -317,6 +319,9 @@ LRESULT CHyperLink::OnPaint(HWND control, UINT message, WPARAM wParam, LPARAM lP
 // the frame's room in from every edge; the frame goes around the text exactly while the link
 // has the focus, so every repaint shows it.
 void CHyperLink::PaintLink(HWND control, HDC dc) {
+  // A DC handed in (WM_PRINTCLIENT) gets its colours, mode and font back as they were.
+  const COLORREF previous_text = GetTextColor(dc), previous_back = GetBkColor(dc);
+  const int previous_mode = GetBkMode(dc);
   RECT client;
   GetClientRect(control, &client);
   const LRESULT brush = SendMessageW(GetParent(control), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
@@ -324,35 +329,39 @@ void CHyperLink::PaintLink(HWND control, HDC dc) {
   FillRect(dc, &client, brush ? reinterpret_cast<HBRUSH>(brush) : GetSysColorBrush(COLOR_BTNFACE));
   int length = GetWindowTextLengthW(control);
   wchar_t* text = new (std::nothrow) wchar_t[length + 1];
-  if (!text) return;
-  length = GetWindowTextW(control, text, length + 1);
+  length = text ? GetWindowTextW(control, text, length + 1) : 0;
   // A link in the colour of plain text (a dark scheme with a dark link colour) would look like
   // plain text: it is underlined then, hovered or not.
   const bool plain = GetTextColor(dc) == GetSysColor(COLOR_WINDOWTEXT);
   const HFONT font = plain && UnderlineFont ? UnderlineFont : reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
   const HGDIOBJ previous_font = SelectObject(dc, font);
-  const int previous_mode = SetBkMode(dc, TRANSPARENT);
+  SetBkMode(dc, TRANSPARENT);
   if (!IsWindowEnabled(control)) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
   const LONG style = GetWindowLongW(control, GWL_STYLE);
   const UINT format = DT_WORDBREAK | DT_EXPANDTABS | ((style & SS_NOPREFIX) ? DT_NOPREFIX : 0) |
                       ((style & SS_TYPEMASK) == SS_RIGHT ? DT_RIGHT : (style & SS_TYPEMASK) == SS_CENTER ? DT_CENTER : 0);
-  const int margin = LinkFrameMargin();
   RECT inner = client;
-  InflateRect(&inner, -margin, -margin);
-  DrawTextW(dc, text, length, &inner, format);
-  if (GetFocus() == control) {
+  InflateRect(&inner, -FrameMargin, -FrameMargin);
+  if (text) DrawTextW(dc, text, length, &inner, format);
+  if (text && GetFocus() == control) {
     RECT frame = inner;
     DrawTextW(dc, text, length, &frame, format | DT_CALCRECT);
     const int width = frame.right - frame.left;
     frame.left = format & DT_RIGHT ? inner.right - width
                                    : format & DT_CENTER ? inner.left + (inner.right - inner.left - width) / 2 : inner.left;
     frame.right = frame.left + width;
-    InflateRect(&frame, margin, margin);
+    InflateRect(&frame, FrameMargin, FrameMargin);
     IntersectRect(&frame, &frame, &client);
+    // The frame's dots take the DC's text and background colours: black and white, as on
+    // every other control.
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkColor(dc, RGB(255, 255, 255));
     DrawFocusRect(dc, &frame);
   }
-  SetBkMode(dc, previous_mode);
   SelectObject(dc, previous_font);
+  SetBkMode(dc, previous_mode);
+  SetBkColor(dc, previous_back);
+  SetTextColor(dc, previous_text);
   delete[] text;
 }
 

@@ -43,6 +43,9 @@ class CHyperLink {
   bool Hovering;
   bool Visited;
   HFONT NormalFont;
+  // The room the control has around the text for the focus frame: LinkFrameMargin() when
+  // attached, and whatever a layout that gives the room sets, so that paint and layout agree.
+  int FrameMargin;
   WNDPROC PrevWndProc;
   // What screen readers get for the link (a link, named by its text, opened by its default
   // action), made at their first request; released when the control is destroyed.

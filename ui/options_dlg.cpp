@@ -461,7 +461,9 @@ void COptionsDlg::LayOut(bool hint_shown) {
   RECT place[MaxControls];
   int grow[MaxControls] = {};
   bool frame[MaxControls] = {};
-  const int margin = LinkFrameMargin();  // around each link's text, for its focus frame
+  // Around each link's text, for its focus frame; the links paint with the room given here.
+  const int margin = LinkFrameMargin();
+  WebLink.FrameMargin = ScreenSaverLink.FrameMargin = margin;
   RECT link_place = {};  // the link's width and height, placed once the hint's top is known
   int hint_text = 0;
   for (int i = 0; i < count; ++i) {
@@ -643,12 +645,13 @@ INT_PTR COptionsDlg::OnCtlColorStatic(HDC dc, HWND control) {
 // High contrast switched on or off, or the colours changed: the common controls hear of it
 // only from their parent, and every text is painted again in the colours that now apply.
 void COptionsDlg::OnSystemChange(UINT message, WPARAM wParam, LPARAM lParam) {
-  // A thicker or thinner focus frame needs another room around the links.
-  if (message == WM_SETTINGCHANGE && (wParam == SPI_SETFOCUSBORDERWIDTH || wParam == SPI_SETFOCUSBORDERHEIGHT)) {
+  // A thicker or thinner focus frame needs another room around the links, and painting again.
+  const bool frame = wParam == SPI_SETFOCUSBORDERWIDTH || wParam == SPI_SETFOCUSBORDERHEIGHT;
+  if (message == WM_SETTINGCHANGE && frame) {
     LayOut((GetWindowLongW(GetDlgItem(Window, IDT_SCREENSAVER_HINT), GWL_STYLE) & WS_VISIBLE) != 0);
   }
   // Other settings (a work area, the environment, a policy) leave the colours as they are.
-  if (message == WM_SETTINGCHANGE && wParam != SPI_SETHIGHCONTRAST) return;
+  if (message == WM_SETTINGCHANGE && wParam != SPI_SETHIGHCONTRAST && !frame) return;
   for (HWND control = GetWindow(Window, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
     if (message == WM_SYSCOLORCHANGE) SendMessageW(control, message, wParam, lParam);
   }

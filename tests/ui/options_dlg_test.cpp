@@ -4,8 +4,6 @@
 #include <commctrl.h>
 #include <oleacc.h>
 
-#include <thread>
-
 #include "ui/resource.h"
 
 using namespace ui_testing;
@@ -579,28 +577,6 @@ TEST_F(OptionsDialogTest, ScreenReaderHearsLinksAsLinksAndTheRowOfEachDelay) {
   });
   EXPECT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED)) << "the dialog's apartment ended with it";
   CoUninitialize();
-
-  // Where a thread of the host has made the process's multithreaded apartment, this thread is
-  // in it too, and the dialog leaves it there.
-  HANDLE entered = CreateEventW(nullptr, TRUE, FALSE, nullptr), leave = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  std::thread host_thread([&] {
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    SetEvent(entered);
-    WaitForSingleObject(leave, INFINITE);
-    CoUninitialize();
-  });
-  WaitForSingleObject(entered, INFINITE);
-  RunDialog([&](COptionsDlg&, HWND dialog) {
-    APTTYPE apartment = APTTYPE_STA;
-    APTTYPEQUALIFIER qualifier = APTTYPEQUALIFIER_NONE;
-    EXPECT_EQ(S_OK, CoGetApartmentType(&apartment, &qualifier));
-    EXPECT_EQ(APTTYPE_MTA, apartment);
-    Click(dialog, IDCANCEL);
-  });
-  SetEvent(leave);
-  host_thread.join();
-  CloseHandle(entered);
-  CloseHandle(leave);
 }
 
 // Wine's own counters answer 0, so every GDI object, window and kernel handle of the
