@@ -6,7 +6,6 @@
 #include <wtsapi32.h>
 
 #include <initializer_list>
-#include <utility>
 
 using standin::StandInHost;
 using testing_support::PluginDllPath;
@@ -106,31 +105,25 @@ TEST_F(PlayerVariantTest, StopAfterTheTrackIsArmedOnceAndOnlyItsOwnIsTakenBack) 
     EXPECT_EQ(old_host ? Commands{} : Commands{StopAfter}, Session({WTS_SESSION_LOCK}));
     Stop();
 
-    // Paused by a later rule: the take-back goes to the paused track, then play resumes it.
-    Start("lock_action=4\r\nlogin_action=1\r\nunlock_action=5\r\nunlock_delay=0\r\n");
-    EXPECT_EQ((Commands{StopAfter, Pause}), Session({WTS_SESSION_LOCK, WTS_CONSOLE_DISCONNECT}));
-    EXPECT_EQ((Commands{StopAfter, Play}), Session({WTS_CONSOLE_CONNECT}));
-    EXPECT_FALSE(host.StopAfterCurrentArmed());
-    Stop();
-
-    // The same with next track: its start switches the old arming off, and the old track is
-    // never heard again.
-    Start("lock_action=4\r\nlogin_action=1\r\nunlock_action=6\r\nunlock_delay=0\r\n");
-    Session({WTS_SESSION_LOCK, WTS_CONSOLE_DISCONNECT});
-    const int track = host.TrackNumber();
-    EXPECT_EQ((Commands{proto::Stop, proto::NextTrack, Play}), Session({WTS_CONSOLE_CONNECT}));
-    EXPECT_FALSE(host.StopAfterCurrentArmed());
-    EXPECT_EQ(track + 1, host.TrackNumber());
-    Stop();
-
-    // Stopped or faded by a later rule: nothing to take back, the next start clears it.
-    const std::pair<const char*, unsigned> stops[] = {{"login_action=2\r\n", proto::Stop},
-                                                      {"login_action=3\r\n", proto::StopWithFade}};
-    for (const auto& stop : stops) {
-      Start(std::string("lock_action=4\r\nunlock_action=5\r\nunlock_delay=0\r\n") + stop.first);
-      EXPECT_EQ((Commands{StopAfter, stop.second}), Session({WTS_SESSION_LOCK, WTS_CONSOLE_DISCONNECT}));
-      EXPECT_EQ(Commands{Play}, Session({WTS_CONSOLE_CONNECT}));
-      EXPECT_FALSE(host.StopAfterCurrentArmed());
+    // A later rule pauses, stops or fades: the take-back goes to the paused track before play
+    // resumes it; a start (next track, or play after a stop) switches it off by itself.
+    const struct {
+      const char* rules;
+      Commands away, back;
+      int moves;
+    } later[] = {
+        {"login_action=1\r\nunlock_action=5\r\n", {StopAfter, Pause}, {StopAfter, Play}, 0},
+        {"login_action=1\r\nunlock_action=6\r\n", {StopAfter, Pause}, {proto::Stop, proto::NextTrack, Play}, 1},
+        {"login_action=2\r\nunlock_action=5\r\n", {StopAfter, proto::Stop}, {Play}, 0},
+        {"login_action=3\r\nunlock_action=5\r\n", {StopAfter, proto::StopWithFade}, {Play}, 0},
+    };
+    for (const auto& l : later) {
+      Start(std::string("lock_action=4\r\nunlock_delay=0\r\n") + l.rules);
+      EXPECT_EQ(l.away, Session({WTS_SESSION_LOCK, WTS_CONSOLE_DISCONNECT})) << l.rules;
+      const int track = host.TrackNumber();
+      EXPECT_EQ(l.back, Session({WTS_CONSOLE_CONNECT})) << l.rules;
+      EXPECT_FALSE(host.StopAfterCurrentArmed()) << l.rules;
+      EXPECT_EQ(track + l.moves, host.TrackNumber()) << l.rules;
       Stop();
     }
 

@@ -88,23 +88,23 @@ std::pair<DWORD, DWORD> PaperAndInk(HWND control) {
   return {paper.first, ink.first};
 }
 
-// Whether a row of the control's ink runs unbroken under all its text: an underline.
+// Whether one row of the control's ink runs unbroken from its leftmost ink to its rightmost:
+// an underline.
 bool Underlined(HWND control) {
   RECT r = {};
   GetClientRect(control, &r);
   const std::vector<DWORD> pixels = PaintedPixels(control, r.right, r.bottom);
   const DWORD paper = PaperAndInk(control).first;
-  int left = r.right, right = -1, longest = 0;
-  for (int y = 0; y < r.bottom; ++y) {
-    int run = 0;
-    for (int x = 0; x < r.right; ++x) {
-      const bool ink = pixels[y * r.right + x] != paper;
-      run = ink ? run + 1 : 0;
-      longest = run > longest ? run : longest;
-      if (ink) left = x < left ? x : left, right = x > right ? x : right;
-    }
+  std::vector<int> inked_columns(r.right), row_ink(r.bottom);
+  for (int i = 0; i < r.right * r.bottom; ++i) {
+    if (pixels[i] == paper) continue;
+    inked_columns[i % r.right] = 1;
+    ++row_ink[i / r.right];
   }
-  return right >= left && longest >= right - left + 1;
+  int columns = 0, longest = 0;
+  for (int c : inked_columns) columns += c;
+  for (int n : row_ink) longest = n > longest ? n : longest;
+  return columns > 0 && longest == columns;
 }
 
 }  // namespace
